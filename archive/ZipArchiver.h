@@ -1,0 +1,238 @@
+#pragma once
+// TZipArchiver, the archive engine: it names the archive the wizard works on,
+// keeps its central directory in memory and carries every operation on
+// archives. It never opens a window (see ArchiverHost) and never lets an
+// exception reach its caller: failures become messages (ErrCode, Message,
+// OnMessage, a box unless Unattended) and, for file operations, negative
+// result codes.
+
+#include "ArchiverHost.h"
+#include "BufferedFile.h"
+#include "EZipArchiver.h"
+#include "EnumSet.h"
+#include "ZipDirEntry.h"
+#include "ZipRecords.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class VolumeProbe;
+enum class DriveType;
+
+enum AddOptsEnum {
+    AddDirNames, AddRecurseDirs, AddMove, AddFreshen, AddUpdate, AddZipTime, AddForceDOS,
+    AddHiddenFiles, AddArchiveOnly, AddResetArchive, AddEncrypt, AddSeparateDirs, AddDiskSpan,
+    AddDiskSpanErase
+};
+enum ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
+enum SFXOptsEnum {
+    SFXAskCmdLine, SFXAskFiles, SFXAutoRun, SFXHideOverWriteBox, SFXCheckSize, SFXNoSuccessMsg
+};
+enum AddStoreSuffixEnum {
+    assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA, assEXE
+};
+enum OvrOpts { OvrConfirm, OvrAlways, OvrNever };
+enum CodePageOpts { cpAuto, cpNone, cpOEM };
+enum DeleteOpts { htdFinal, htdAllowUndo };
+// Order in which progress reports arrive; what each means beyond that is
+// up to the operation reporting it.
+enum ProgressType { ptNewFile, ptUpdate, ptEndOfBatch, ptTotalFiles, ptTotalSize };
+// Why the extraction library skipped a file; the library defines the values.
+enum UnZipSkipTypes : int {};
+enum DiskSpaceQuery { dsFree, dsTotal, dsBoth };
+
+using AddOpts = EnumSet<AddOptsEnum>;
+using ExtrOpts = EnumSet<ExtrOptsEnum>;
+using SFXOpts = EnumSet<SFXOptsEnum>;
+using AddStoreSuffixSet = EnumSet<AddStoreSuffixEnum>;
+
+// What FindEOC found: the classic end record as stored, and the values in
+// force, which come from the Zip64 end record when the archive has one.
+struct EOCRecord {
+    zipformat::EndOfCentralDir classic;
+    bool zip64 = false;
+    int64_t zip64RecordOffset = -1; // real file offset of the Zip64 end record
+    uint32_t thisDisk = 0;
+    uint32_t centralDirDisk = 0;
+    uint64_t totalEntries = 0;
+    uint64_t centralDirSize = 0;
+    uint64_t centralDirOffset = 0; // as stored
+};
+
+class TZipArchiver {
+public:
+    explicit TZipArchiver(ArchiverHost *host = nullptr);
+    ~TZipArchiver();
+    TZipArchiver(const TZipArchiver &) = delete;
+    TZipArchiver &operator=(const TZipArchiver &) = delete;
+
+    // Installs the host that shows messages and answers questions; the
+    // component does not own it. nullptr restores a silent host.
+    void setHost(ArchiverHost *host);
+    ArchiverHost &host() const { return *m_host; }
+    // Installs the drive probe (tests stand in removable drives); not owned.
+    void setVolumeProbe(VolumeProbe *probe);
+
+    // ---- Published properties ----
+    bool Verbose = false;
+    bool Trace = false;
+    int AddCompLevel = 9;
+    AddOpts AddOptions;
+    QString ExtrBaseDir;
+    ExtrOpts ExtrOptions;
+    SFXOpts SFXOptions{SFXCheckSize};
+    bool Unattended = false;
+    QString Password;
+    QString SFXPath = QStringLiteral("SfxStub.bin");
+    OvrOpts SFXOverWriteMode = OvrConfirm;
+    QString SFXCaption = QStringLiteral("Self-extracting Archive");
+    QString SFXDefaultDir;
+    QString SFXCommandLine;
+    QString SFXMessage;
+    QString TempDir;
+    CodePageOpts CodePage = cpAuto;
+    DeleteOpts HowToDelete = htdAllowUndo;
+    AddStoreSuffixSet AddStoreSuffixes{assGIF, assPNG, assZ, assZIP, assZOO, assARC,
+                                      assLZH, assARJ, assTAZ, assTGZ, assLHA};
+    // Settings of multi-disk writing, which this program never does; kept
+    // with the settings only.
+    int KeepFreeOnDisk1 = 0;
+    int MaxVolumeSize = 0;
+    int MinFreeVolumeSize = 65536;
+    bool ConfirmErase = true;
+
+    // Assigning stores the name and lists the archive at once.
+    const QString &ZipFileName() const { return m_zipFileName; }
+    void setZipFileName(const QString &name);
+    const QString &DLLDirectory() const { return m_dllDirectory; }
+    void setDLLDirectory(const QString &folder);
+    const QString &VersionInfo() const { return m_versionInfo; }
+    void setVersionInfo(const QString &) {} // fixed when the component is made
+    quint32 PasswordReqCount() const { return m_passwordReqCount; }
+    void setPasswordReqCount(quint32 count);
+    const QStringList &FSpecArgs() const { return m_fSpecArgs; }
+    void setFSpecArgs(const QStringList &specs) { m_fSpecArgs = specs; }
+    const QStringList &FSpecArgsExcl() const { return m_fSpecArgsExcl; }
+    void setFSpecArgsExcl(const QStringList &specs) { m_fSpecArgsExcl = specs; }
+    // The icon in icon-file form (the bytes of a .ico file); empty for none.
+    const QByteArray &SFXIcon() const { return m_sfxIcon; }
+    void setSFXIcon(const QByteArray &icon) { m_sfxIcon = icon; }
+
+    // ---- Run-time state ----
+    const std::vector<ZipDirEntry> &Entries() const { return m_entries; }
+    int Count() const;
+    int ErrCode = 0;
+    int FullErrCode = 0;
+    QString Message;
+    int ProcessedCount = 0;
+    bool CancelRequested = false;
+    bool ZipBusy = false;
+    bool UnzipBusy = false;
+    int64_t ArchiveStart = 0;
+    int64_t ArchiveEnd = 0;
+    int64_t PhysicalSize = 0;
+    int64_t EOCOffset = 0;
+    int64_t CentralDirOffset = 0;
+    QString ArchiveComment;
+    bool OffsetsMismatch = false;
+    QString InFileName;
+    BufferedFile InHandle;
+    uint8_t LastHostSystem = 0;
+    uint8_t LastMadeByVersion = 0;
+    QString DriveRoot;
+    QString VolumeLabel;
+    quint32 VolumeSerial = 0;
+    int64_t DiskTotalSize = -1;
+    int64_t DiskFreeSpace = -1;
+    int DiskNumber = -1;
+    int LastDisk = 0;
+    bool Spanned = false;
+    bool DiskPromptPending = false;
+    bool CreatingEmptySFX = false;
+
+    // ---- Events: each is called only when assigned ----
+    std::function<void(TZipArchiver *)> OnDirUpdate;
+    std::function<void(TZipArchiver *, int seqNo, const ZipDirEntry &entry)> OnNewName;
+    std::function<void(TZipArchiver *, int errCode, const QString &message)> OnMessage;
+    std::function<void(TZipArchiver *, ProgressType, const QString &fileName, int64_t fileSize)> OnProgress;
+    std::function<void(TZipArchiver *, QString &oldFileName, bool &isChanged)> OnSetNewName;
+    std::function<void(TZipArchiver *, const QString &forFile, quint32 foundCRC, quint32 expectedCRC,
+                       bool &doExtract)> OnCRC32Error;
+    std::function<void(TZipArchiver *, QString &newPassword, const QString &forFile,
+                       quint32 &repeatCount)> OnPasswordError;
+    std::function<void(TZipArchiver *, const QString &forFile, bool isOlder, bool &doOverwrite)>
+        OnExtractOverwrite;
+    std::function<void(TZipArchiver *, const QString &forFile, UnZipSkipTypes skipType, int extError)>
+        OnExtractSkipped;
+
+    // ---- Messages ----
+    void ClearEntries();
+    // The id's text from the message table, or the default when it has none.
+    static QString ZipLoadStr(int id, const QString &defaultText);
+    void ReportMessage(int id, const QString &extra);
+    void ReportException(const EZipArchiver &e);
+
+    // ---- Names and files ----
+    // Converts a stored name or comment from the OEM code page (toOem false:
+    // the result is UTF-8) or to it (toOem true: the text is UTF-8), when the
+    // CodePage setting and the entry last read call for it; otherwise the
+    // text comes back unchanged.
+    QByteArray TranslateName(const QByteArray &text, bool toOem) const;
+    static QString SlashToBackslash(const QString &text);
+    static QString WithTrailingBackslash(const QString &folder);
+    static bool IsExistingFolder(const QString &path);
+    // -1 when no file has the name (wildcards allowed), else 0 on success or
+    // the number of files that could not be deleted.
+    int EraseFile(const QString &name, DeleteOpts mode);
+
+    // ---- Directory reader ----
+    void List();
+    bool FindEOC(EOCRecord &record, bool raiseOnFailure);
+    bool CheckDrive();
+    void QueryDiskSpace(DiskSpaceQuery which);
+
+    // ---- Multi-volume reading ----
+    DriveType PromptForDisk();
+    bool IsExpectedVolume(DriveType type);
+    void OpenDiskVolume(int n);
+    // Joins the volumes of source into one archive. target is a file name or
+    // a folder ending in "/" (a unique name is made there); on return it
+    // holds the joined archive's name, or is empty after a failure.
+    // 0 on success, -7, -8 or -9 after a failure.
+    int ReadSpan(const QString &source, QString &target);
+
+private:
+    void CopyAcrossVolumes(int64_t count, int id);
+    void copyDataDescriptor();
+    void WriteOrRaise(const void *bytes, int64_t count, int id);
+    bool searchTail(EOCRecord &record);
+    void readZip64End(EOCRecord &record);
+    void readCentralDirectory(const EOCRecord &record, int64_t realOffset);
+    void readDirEntry(int index);
+    // Reads count bytes from the open volume, going on in the next volume
+    // when this one ends; raises id when the bytes cannot all be read.
+    void readVolumes(void *dest, size_t count, int id);
+    QString decodeStoredText(const QByteArray &raw, uint16_t flags) const;
+    [[noreturn]] void raiseNoEOC(bool startsWithSpanMark, int labelDisk);
+    QString driveRootOf(const QString &path) const;
+    void fireMessage(const QString &text);
+    bool shouldTranslate() const;
+
+    ArchiverHost *m_host;
+    VolumeProbe *m_volumes;
+    QString m_zipFileName;
+    QString m_dllDirectory;
+    QString m_versionInfo = QStringLiteral("2.00");
+    quint32 m_passwordReqCount = 1;
+    QStringList m_fSpecArgs;
+    QStringList m_fSpecArgsExcl;
+    QByteArray m_sfxIcon;
+    std::vector<ZipDirEntry> m_entries;
+    QFile OutHandle; // the joined archive that ReadSpan writes
+};

@@ -1,0 +1,14 @@
+#pragma once
+// The engine's host on a terminal: messages go to stderr, questions are asked
+// on the terminal (and cancelled when there is none, as in a script).
+
+#include "ArchiverHost.h"
+
+class TerminalHost final : public ArchiverHost {
+public:
+    void showMessage(const QString &text) override;
+    bool askForDisk(const QString &text, bool stopIcon) override;
+    std::optional<QString> askPassword(const QString &caption, const QString &prompt) override;
+    void setBusy(bool) override {}
+    void processEvents() override {}
+};

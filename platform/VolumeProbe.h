@@ -1,0 +1,33 @@
+#pragma once
+// What the engine needs to know about the drive (on Linux: the mounted file
+// system) that holds an archive. The methods are virtual so that tests can
+// stand in a removable drive whose disk they swap.
+
+#include <QString>
+
+#include <optional>
+
+enum class DriveType { Fixed, Removable, Network, CdRom };
+
+struct VolumeInfo {
+    QString label;
+    quint32 serial = 0;
+    qint64 totalBytes = -1; // -1: the file system does not tell
+    qint64 freeBytes = -1;  // bytes available to this user
+};
+
+class VolumeProbe {
+public:
+    virtual ~VolumeProbe() = default;
+
+    // The mount point that holds the path, with a trailing "/"; empty when the
+    // path lies on no mounted file system.
+    virtual QString rootOf(const QString &absolutePath) const;
+    // A file system is mounted at the root and can be read.
+    virtual bool isPresent(const QString &root) const;
+    virtual std::optional<VolumeInfo> query(const QString &root) const;
+    virtual DriveType driveType(const QString &root) const;
+
+    // The probe of the real system, used unless a test installs its own.
+    static VolumeProbe &system();
+};
