@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Mantole needs that are missing. Idempotent: as
+# root it calls apt-get only when something is missing; otherwise it prints
+# the command to run.
+#   scripts/ensure-packages.sh build   # what building and running need
+#   scripts/ensure-packages.sh test    # plus the outside tools the tests use
+#   scripts/ensure-packages.sh bench   # plus what the benchmarks use
+#   scripts/ensure-packages.sh fuzz    # plus clang's libFuzzer
+set -euo pipefail
+
+build=(cmake ninja-build g++ qt6-base-dev)
+test=(zip unzip p7zip-full python3)
+bench=(hyperfine time)
+fuzz=(clang libclang-rt-14-dev)
+
+wanted=("${build[@]}")
+for kind in "$@"; do
+    case "$kind" in
+        build) ;;
+        test) wanted+=("${test[@]}") ;;
+        bench) wanted+=("${test[@]}" "${bench[@]}") ;;
+        fuzz) wanted+=("${test[@]}" "${fuzz[@]}") ;;
+        *) echo "ensure-packages: unknown kind '$kind'" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for pkg in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$pkg")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+else
+    echo "Mantole needs these Debian packages: ${missing[*]}" >&2
+    echo "Install them with:" >&2
+    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+fi
