@@ -110,5 +110,5 @@ int64_t BufferedFile::modificationTime() const
     struct stat st {};
     if (m_fd < 0 || fstat(m_fd, &st) != 0)
         return 0;
-    return st.st_mtime;
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
 }

@@ -29,7 +29,7 @@ public:
     bool skip(int64_t count) { return seek(m_pos + count); }
     // Reads up to count bytes at the position; returns how many arrived.
     size_t read(void *dest, size_t count);
-    // Last modification time of the open file, in seconds since the epoch.
+    // Last modification time of the open file, in milliseconds since the epoch.
     int64_t modificationTime() const;
 
 private:

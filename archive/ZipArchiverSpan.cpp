@@ -329,8 +329,9 @@ int TZipArchiver::ReadSpan(const QString &source, QString &target)
     InHandle.close();
     if (OutHandle.isOpen()) {
         const QString joined = OutHandle.fileName();
+        OutHandle.flush(); // before the date, or the last write would change it
         if (volumeTime != 0)
-            OutHandle.setFileTime(QDateTime::fromSecsSinceEpoch(volumeTime), QFileDevice::FileModificationTime);
+            OutHandle.setFileTime(QDateTime::fromMSecsSinceEpoch(volumeTime), QFileDevice::FileModificationTime);
         OutHandle.close();
         if (result != 0)
             QFile::remove(joined);

@@ -1,0 +1,345 @@
+// Archives spread over several volumes: numbered files on a fixed disk, and
+// removable disks asked for one by one (a stand-in drive whose disk the
+// scripted host swaps).
+
+#include "Fixtures.h"
+#include "ScriptedHost.h"
+#include "VolumeProbe.h"
+#include "ZipArchiver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A removable drive mounted at a folder; inserting a disk puts that volume's
+// file under the archive's name and gives the drive that disk's label.
+class RemovableDrive final : public VolumeProbe {
+public:
+    RemovableDrive(const QString &folder, const QString &setName, int volumes)
+        : m_folder(folder), m_setName(setName), m_volumes(volumes) {}
+
+    QString archivePath() const { return m_folder + QStringLiteral("/disk.zip"); }
+    void insert(int disk) // counted from 1
+    {
+        QFile::remove(archivePath());
+        QFile::copy(Fixtures::path(QStringLiteral("%1%2.zip").arg(m_setName).arg(disk, 3, 10, QChar('0'))),
+                    archivePath());
+        m_label = QStringLiteral("PKBACK# %1").arg(disk, 3, 10, QChar('0'));
+    }
+    ScriptedHost::DiskAnswer inserting(int disk)
+    {
+        return [this, disk](const ScriptedHost::DiskQuestion &) {
+            insert(disk);
+            return true;
+        };
+    }
+
+    QString rootOf(const QString &) const override { return m_folder + '/'; }
+    bool isPresent(const QString &) const override { return true; }
+    std::optional<VolumeInfo> query(const QString &) const override
+    {
+        VolumeInfo info;
+        info.label = m_label;
+        info.totalBytes = 1440 * 1024;
+        info.freeBytes = 0;
+        return info;
+    }
+    DriveType driveType(const QString &) const override { return DriveType::Removable; }
+
+private:
+    QString m_folder;
+    QString m_setName;
+    int m_volumes;
+    QString m_label;
+};
+
+QString question(int disk, int of, const QString &root)
+{
+    return QStringLiteral("Insérer le volume n°%1 sur %2\ndans le lecteur: %3").arg(disk).arg(of).arg(root);
+}
+
+QStringList questionTexts(const ScriptedHost &host)
+{
+    QStringList texts;
+    for (const ScriptedHost::DiskQuestion &q : host.diskQuestions)
+        texts.append(q.text);
+    return texts;
+}
+
+QStringList names(const TZipArchiver &za)
+{
+    QStringList list;
+    for (const ZipDirEntry &e : za.Entries())
+        list.append(e.FileName);
+    return list;
+}
+
+// Copies a numbered set into a folder of the test's own.
+void copySet(const QString &setName, int volumes, const QString &folder)
+{
+    for (int i = 1; i <= volumes; ++i) {
+        const QString name = QStringLiteral("%1%2.zip").arg(setName).arg(i, 3, 10, QChar('0'));
+        QVERIFY(QFile::copy(Fixtures::path(name), folder + '/' + name));
+    }
+}
+
+// The outside referees agree that the file is a sound archive.
+void verifyWithReferees(const QString &path)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+        QSKIP("unzip is not installed");
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), path});
+    QVERIFY(unzip.waitForFinished());
+    QVERIFY2(unzip.exitCode() == 0, unzip.readAll().constData());
+    QVERIFY2(!unzip.readAll().contains("extra bytes"), "unzip found bytes before the archive");
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)"),
+                  path});
+    QVERIFY(python.waitForFinished());
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+}
+
+} // namespace
+
+class TestReadSpan : public QObject {
+    Q_OBJECT
+
+private slots:
+    void numberedSetListsAcrossVolumes_data();
+    void numberedSetListsAcrossVolumes();
+    void joinsNumberedSet_data();
+    void joinsNumberedSet();
+    void joinsIntoNamedFile();
+    void missingVolumeFile();
+    void firstVolumePickedInsteadOfLast();
+    void removableDisksAreAskedFor();
+    void wrongDiskIsAskedAgain();
+    void cancelledPromptShowsNothing();
+    void unattendedCannotAskForDisks();
+    void removableListFollowsDirectory();
+};
+
+void TestReadSpan::numberedSetListsAcrossVolumes_data()
+{
+    QTest::addColumn<QString>("setName");
+    QTest::addColumn<int>("volumes");
+    QTest::addColumn<int>("count");
+    QTest::newRow("directory on the last volume") << "set" << 3 << 2;
+    QTest::newRow("directory across three volumes") << "long" << 5 << 1500;
+}
+
+void TestReadSpan::numberedSetListsAcrossVolumes()
+{
+    QFETCH(QString, setName);
+    QFETCH(int, volumes);
+    QFETCH(int, count);
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.setZipFileName(Fixtures::path(QStringLiteral("%1%2.zip").arg(setName).arg(volumes, 3, 10, QChar('0'))));
+    QVERIFY2(host.shown.isEmpty(), qPrintable(host.shown.join('\n')));
+    QVERIFY(host.diskQuestions.empty()); // numbered files need no prompt
+    QCOMPARE(za.Count(), count);
+    QVERIFY(za.Spanned);
+    QCOMPARE(za.LastDisk, volumes - 1);
+}
+
+void TestReadSpan::joinsNumberedSet_data()
+{
+    QTest::addColumn<QString>("setName");
+    QTest::addColumn<int>("volumes");
+    QTest::addColumn<QString>("comment");
+    QTest::newRow("two files and a comment") << "set" << 3 << "set comment";
+    QTest::newRow("1500 files, directory across volumes") << "long" << 5 << "";
+}
+
+void TestReadSpan::joinsNumberedSet()
+{
+    QFETCH(QString, setName);
+    QFETCH(int, volumes);
+    QFETCH(QString, comment);
+    QTemporaryDir dir;
+    copySet(setName, volumes, dir.path());
+    const QString last = dir.filePath(QStringLiteral("%1%2.zip").arg(setName).arg(volumes, 3, 10, QChar('0')));
+
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.setZipFileName(last);
+    const QStringList spannedNames = names(za);
+    QList<std::pair<int, qint64>> progress;
+    QStringList copying;
+    za.OnProgress = [&](TZipArchiver *, ProgressType type, const QString &, int64_t size) {
+        progress.append({int(type), size});
+    };
+    za.OnMessage = [&](TZipArchiver *, int, const QString &text) { copying.append(text); };
+
+    QString target = dir.path() + '/';
+    QCOMPARE(za.ReadSpan(last, target), 0);
+    QVERIFY2(host.shown.isEmpty(), qPrintable(host.shown.join('\n')));
+    QVERIFY(!za.UnzipBusy);
+    QVERIFY(target.startsWith(dir.path() + QStringLiteral("/zip")));
+    QVERIFY(target.endsWith(QStringLiteral(".zip")));
+    QCOMPARE(QFileInfo(target).lastModified(), QFileInfo(last).lastModified());
+    QCOMPARE(progress.first(), std::make_pair(int(ptTotalFiles), qint64(spannedNames.size())));
+    QCOMPARE(progress.last(), std::make_pair(int(ptEndOfBatch), qint64(0)));
+    QCOMPARE(copying.size(), spannedNames.size());
+    QVERIFY(copying.first().startsWith(QStringLiteral("Copie en cours: ")));
+    verifyWithReferees(target);
+
+    TZipArchiver joined(&host);
+    joined.setZipFileName(target);
+    QCOMPARE(names(joined), spannedNames);
+    QVERIFY(!joined.Spanned);
+    QCOMPARE(joined.ArchiveComment, comment);
+    QVERIFY(!joined.OffsetsMismatch);
+}
+
+void TestReadSpan::joinsIntoNamedFile()
+{
+    QTemporaryDir dir;
+    copySet(QStringLiteral("set"), 3, dir.path());
+    TZipArchiver za;
+    za.HowToDelete = htdFinal;
+    QString target = dir.filePath(QStringLiteral("joined.tmp"));
+    QVERIFY(Fixtures::write(target, "previous file"));
+    QCOMPARE(za.ReadSpan(dir.filePath(QStringLiteral("set003.zip")), target), 0);
+    QCOMPARE(target, dir.filePath(QStringLiteral("joined.zip")));
+    verifyWithReferees(target);
+}
+
+void TestReadSpan::missingVolumeFile()
+{
+    QTemporaryDir dir;
+    copySet(QStringLiteral("set"), 3, dir.path());
+    QFile::remove(dir.filePath(QStringLiteral("set002.zip")));
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    QString target = dir.path() + '/';
+    QCOMPARE(za.ReadSpan(dir.filePath(QStringLiteral("set003.zip")), target), -7);
+    QCOMPARE(za.ErrCode, 11001);
+    QCOMPARE(host.shown, QStringList{QStringLiteral("Le fichier spécifié en entrée n'existe pas")});
+    QVERIFY(target.isEmpty());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no joined file left behind
+}
+
+void TestReadSpan::firstVolumePickedInsteadOfLast()
+{
+    QTemporaryDir dir;
+    copySet(QStringLiteral("set"), 3, dir.path());
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    QString target = dir.path() + '/';
+    QCOMPARE(za.ReadSpan(dir.filePath(QStringLiteral("set001.zip")), target), -7);
+    QCOMPARE(za.ErrCode, 11037);
+    QVERIFY(target.isEmpty());
+
+    target = dir.path() + '/';
+    QCOMPARE(za.ReadSpan(dir.filePath(QStringLiteral("set002.zip")), target), -7);
+    QCOMPARE(za.Message, QStringLiteral("Ceci est le 2ème disque d'une sauvegarde,\ninsérer le dernier disque"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+}
+
+void TestReadSpan::removableDisksAreAskedFor()
+{
+    QTemporaryDir drive, out;
+    RemovableDrive probe(drive.path(), QStringLiteral("set"), 3);
+    probe.insert(3);
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.setVolumeProbe(&probe);
+    host.diskAnswers = {probe.inserting(1), probe.inserting(2), probe.inserting(3)};
+
+    QString target = out.path() + '/';
+    QCOMPARE(za.ReadSpan(probe.archivePath(), target), 0);
+    const QString root = drive.path() + '/';
+    QCOMPARE(questionTexts(host), (QStringList{question(1, 3, root), question(2, 3, root), question(3, 3, root)}));
+    QVERIFY(!host.diskQuestions.front().stopIcon);
+    verifyWithReferees(target);
+}
+
+void TestReadSpan::wrongDiskIsAskedAgain()
+{
+    QTemporaryDir drive, out;
+    RemovableDrive probe(drive.path(), QStringLiteral("set"), 3);
+    probe.insert(3);
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.setVolumeProbe(&probe);
+    host.diskAnswers = {probe.inserting(2), probe.inserting(1), probe.inserting(2), probe.inserting(3)};
+
+    QString target = out.path() + '/';
+    QCOMPARE(za.ReadSpan(probe.archivePath(), target), 0);
+    const QString root = drive.path() + '/';
+    QCOMPARE(questionTexts(host), (QStringList{question(1, 3, root), question(1, 3, root), question(2, 3, root),
+                                               question(3, 3, root)}));
+}
+
+void TestReadSpan::cancelledPromptShowsNothing()
+{
+    QTemporaryDir drive, out;
+    RemovableDrive probe(drive.path(), QStringLiteral("set"), 3);
+    probe.insert(3);
+    ScriptedHost host; // no answers: the first question is cancelled
+    TZipArchiver za(&host);
+    za.setVolumeProbe(&probe);
+    QString target = out.path() + '/';
+    QCOMPARE(za.ReadSpan(probe.archivePath(), target), -7);
+    QCOMPARE(za.ErrCode, 11007);
+    QVERIFY(host.shown.isEmpty());
+    QVERIFY(target.isEmpty());
+    QVERIFY(QDir(out.path()).isEmpty());
+    QCOMPARE(host.busyDepth, 0);
+}
+
+void TestReadSpan::unattendedCannotAskForDisks()
+{
+    QTemporaryDir drive, out;
+    RemovableDrive probe(drive.path(), QStringLiteral("set"), 3);
+    probe.insert(3);
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.setVolumeProbe(&probe);
+    za.Unattended = true;
+    QString target = out.path() + '/';
+    QCOMPARE(za.ReadSpan(probe.archivePath(), target), -7);
+    QCOMPARE(za.ErrCode, 11025);
+    QVERIFY(host.diskQuestions.empty());
+    QVERIFY(host.shown.isEmpty());
+}
+
+void TestReadSpan::removableListFollowsDirectory()
+{
+    // The directory starts on disk 3 of 5 and runs to the last disk.
+    QTemporaryDir drive;
+    RemovableDrive probe(drive.path(), QStringLiteral("long"), 5);
+    probe.insert(5);
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.setVolumeProbe(&probe);
+    host.diskAnswers = {probe.inserting(3), probe.inserting(4), probe.inserting(5)};
+    za.setZipFileName(probe.archivePath());
+    const QString root = drive.path() + '/';
+    QCOMPARE(questionTexts(host), (QStringList{question(3, 5, root), question(4, 5, root), question(5, 5, root)}));
+    QCOMPARE(za.Count(), 1500);
+    QVERIFY(host.shown.isEmpty());
+
+    // Cancelled half way: no error box, and an empty list.
+    ScriptedHost cancelling;
+    probe.insert(5);
+    za.setHost(&cancelling);
+    cancelling.diskAnswers = {probe.inserting(3)};
+    za.setZipFileName(probe.archivePath());
+    QCOMPARE(za.Count(), 0);
+    QVERIFY(cancelling.shown.isEmpty());
+    QCOMPARE(za.ErrCode, 11007);
+}
+
+QTEST_GUILESS_MAIN(TestReadSpan)
+#include "tst_readspan.moc"
