@@ -4,11 +4,9 @@
 #include "ZipArchiver.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -26,14 +24,14 @@ QString displayName(const QString &fileName)
     return name;
 }
 
-QString dosDateTimeText(uint32_t dateTime, char separator)
+std::string dosDateTimeText(uint32_t dateTime, char separator)
 {
     const unsigned date = dateTime >> 16;
     const unsigned time = dateTime & 0xFFFF;
     char text[24];
     std::snprintf(text, sizeof text, "%04u-%02u-%02u%c%02u:%02u:%02u", 1980 + (date >> 9),
                   (date >> 5) & 15, date & 31, separator, time >> 11, (time >> 5) & 63, (time & 31) * 2);
-    return QString::fromLatin1(text);
+    return text;
 }
 
 const char *methodName(uint16_t method)
@@ -51,80 +49,129 @@ const char *methodName(uint16_t method)
     }
 }
 
+// Output goes out in pieces, so memory does not grow with the listing.
+class Output {
+public:
+    ~Output() { flush(); }
+    Output &operator<<(const std::string &text) { return append(text.data(), text.size()); }
+    Output &operator<<(const char *text) { return append(text, std::strlen(text)); }
+    Output &operator<<(char c) { return append(&c, 1); }
+    Output &operator<<(const QString &text) { return *this << text.toStdString(); }
+    Output &operator<<(long long n) { return *this << std::to_string(n); }
+    Output &operator<<(unsigned long long n) { return *this << std::to_string(n); }
+    Output &append(const char *data, size_t size)
+    {
+        m_buffer.append(data, size);
+        if (m_buffer.size() >= 64 * 1024)
+            flush();
+        return *this;
+    }
+    void flush()
+    {
+        std::fwrite(m_buffer.data(), 1, m_buffer.size(), stdout);
+        m_buffer.clear();
+    }
+
+private:
+    std::string m_buffer;
+};
+
+std::string jsonString(const QString &text)
+{
+    std::string out = "\"";
+    for (const char c : text.toStdString()) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+const char *jsonBool(bool value)
+{
+    return value ? "true" : "false";
+}
+
 void printText(const TZipArchiver &za, const QString &path)
 {
-    std::string out;
-    out.reserve(static_cast<size_t>(za.Count()) * 96 + 1024);
+    Output out;
     char line[160];
-    out += "Archive: " + path.toStdString() + '\n';
+    out << "Archive: " << path << '\n';
     std::snprintf(line, sizeof line,
                   "Start %lld, end %lld, file size %lld, directory at %lld%s%s\n",
                   static_cast<long long>(za.ArchiveStart), static_cast<long long>(za.ArchiveEnd),
                   static_cast<long long>(za.PhysicalSize), static_cast<long long>(za.CentralDirOffset),
                   za.OffsetsMismatch ? ", offsets not shifted" : "",
                   za.Spanned ? ", spans several volumes" : "");
-    out += line;
+    out << line;
     if (!za.ArchiveComment.isEmpty())
-        out += "Comment: " + za.ArchiveComment.toStdString() + '\n';
-    out += "      Length   Compressed  Method   CRC-32    Date       Time      Name\n";
-    out += "------------ ------------ ------- -------- ------------------- ----\n";
+        out << "Comment: " << za.ArchiveComment << '\n';
+    out << "      Length   Compressed  Method   CRC-32    Date       Time      Name\n";
+    out << "------------ ------------ ------- -------- ------------------- ----\n";
     uint64_t totalLength = 0;
     uint64_t totalCompressed = 0;
     for (const ZipDirEntry &e : za.Entries()) {
         std::snprintf(line, sizeof line, "%12llu %12llu %-7s %08x %s%s ",
                       static_cast<unsigned long long>(e.UncompressedSize),
                       static_cast<unsigned long long>(e.CompressedSize), methodName(e.Method), e.CRC32,
-                      dosDateTimeText(e.DateTime, ' ').toLatin1().constData(), e.Encrypted ? "*" : " ");
-        out += line;
-        out += displayName(e.FileName).toStdString();
+                      dosDateTimeText(e.DateTime, ' ').c_str(), e.Encrypted ? "*" : " ");
+        out << line << displayName(e.FileName);
         if (!e.FileComment.isEmpty())
-            out += "  [" + e.FileComment.toStdString() + ']';
-        out += '\n';
+            out << "  [" << e.FileComment << ']';
+        out << '\n';
         totalLength += e.UncompressedSize;
         totalCompressed += e.CompressedSize;
     }
     std::snprintf(line, sizeof line, "------------ ------------\n%12llu %12llu %d entries\n",
                   static_cast<unsigned long long>(totalLength),
                   static_cast<unsigned long long>(totalCompressed), za.Count());
-    out += line;
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    out << line;
 }
 
 void printJson(const TZipArchiver &za, const QList<ReportedMessage> &messages)
 {
-    QJsonObject archive{
-        {"ArchiveStart", static_cast<qint64>(za.ArchiveStart)},
-        {"ArchiveEnd", static_cast<qint64>(za.ArchiveEnd)},
-        {"PhysicalSize", static_cast<qint64>(za.PhysicalSize)},
-        {"CentralDirOffset", static_cast<qint64>(za.CentralDirOffset)},
-        {"OffsetsMismatch", za.OffsetsMismatch},
-        {"ArchiveComment", za.ArchiveComment},
-        {"Spanned", za.Spanned},
-        {"LastDisk", za.LastDisk},
-        {"Count", za.Count()},
-    };
-    QJsonArray entries;
+    Output out;
+    out << "{\n  \"archive\": {"
+        << "\n    \"ArchiveStart\": " << static_cast<long long>(za.ArchiveStart)
+        << ",\n    \"ArchiveEnd\": " << static_cast<long long>(za.ArchiveEnd)
+        << ",\n    \"PhysicalSize\": " << static_cast<long long>(za.PhysicalSize)
+        << ",\n    \"CentralDirOffset\": " << static_cast<long long>(za.CentralDirOffset)
+        << ",\n    \"OffsetsMismatch\": " << jsonBool(za.OffsetsMismatch)
+        << ",\n    \"ArchiveComment\": " << jsonString(za.ArchiveComment)
+        << ",\n    \"Spanned\": " << jsonBool(za.Spanned)
+        << ",\n    \"LastDisk\": " << static_cast<long long>(za.LastDisk)
+        << ",\n    \"Count\": " << static_cast<long long>(za.Count()) << "\n  },\n  \"entries\": [";
+    const char *separator = "\n";
     if (za.Count() > 0) {
         for (const ZipDirEntry &e : za.Entries()) {
-            entries.append(QJsonObject{
-                {"FileName", displayName(e.FileName)},
-                {"CompressedSize", static_cast<qint64>(e.CompressedSize)},
-                {"UncompressedSize", static_cast<qint64>(e.UncompressedSize)},
-                {"CRC32", static_cast<qint64>(e.CRC32)},
-                {"Method", e.Method},
-                {"DateTime", dosDateTimeText(e.DateTime, 'T')},
-                {"Encrypted", e.Encrypted},
-                {"FileComment", e.FileComment},
-                {"LocalHeaderOffset", static_cast<qint64>(e.LocalHeaderOffset)},
-            });
+            out << separator << "    {\"FileName\": " << jsonString(displayName(e.FileName))
+                << ", \"CompressedSize\": " << static_cast<unsigned long long>(e.CompressedSize)
+                << ", \"UncompressedSize\": " << static_cast<unsigned long long>(e.UncompressedSize)
+                << ", \"CRC32\": " << static_cast<unsigned long long>(e.CRC32)
+                << ", \"Method\": " << static_cast<long long>(e.Method)
+                << ", \"DateTime\": \"" << dosDateTimeText(e.DateTime, 'T') << '"'
+                << ", \"Encrypted\": " << jsonBool(e.Encrypted)
+                << ", \"FileComment\": " << jsonString(e.FileComment)
+                << ", \"LocalHeaderOffset\": " << static_cast<unsigned long long>(e.LocalHeaderOffset) << '}';
+            separator = ",\n";
         }
     }
-    QJsonArray reported;
-    for (const ReportedMessage &m : messages)
-        reported.append(QJsonObject{{"id", m.id}, {"text", m.text}});
-    const QJsonObject root{{"archive", archive}, {"entries", entries}, {"messages", reported}};
-    const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
-    std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+    out << "\n  ],\n  \"messages\": [";
+    separator = "\n";
+    for (const ReportedMessage &m : messages) {
+        out << separator << "    {\"id\": " << static_cast<long long>(m.id) << ", \"text\": " << jsonString(m.text)
+            << '}';
+        separator = ",\n";
+    }
+    out << "\n  ]\n}\n";
 }
 
 } // namespace
