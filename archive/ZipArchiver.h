@@ -215,6 +215,9 @@ private:
     void readZip64End(EOCRecord &record);
     void readCentralDirectory(const EOCRecord &record, int64_t realOffset);
     void readDirEntry(int index);
+    // Reads a central header and its name at the position; raises 11013,
+    // 11015 or 11017.
+    zipformat::CentralHeader readCentralHeader(QByteArray &name);
     // Reads count bytes from the open volume, going on in the next volume
     // when this one ends; raises id when the bytes cannot all be read.
     void readVolumes(void *dest, size_t count, int id);

@@ -138,15 +138,22 @@ void TZipArchiver::readCentralDirectory(const EOCRecord &record, int64_t realOff
         readDirEntry(static_cast<int>(k));
 }
 
-void TZipArchiver::readDirEntry(int index)
+CentralHeader TZipArchiver::readCentralHeader(QByteArray &name)
 {
     uint8_t bytes[CentralHeader::kSize];
     readVolumes(bytes, sizeof bytes, 11013);
     const CentralHeader header = CentralHeader::parse(bytes);
     if (header.signature != kCentralHeaderSignature)
         throw EZipArchiver::CreateById(11015, true);
-    QByteArray rawName(header.nameLength, Qt::Uninitialized);
-    readVolumes(rawName.data(), rawName.size(), 11017);
+    name.resize(header.nameLength);
+    readVolumes(name.data(), name.size(), 11017);
+    return header;
+}
+
+void TZipArchiver::readDirEntry(int index)
+{
+    QByteArray rawName;
+    const CentralHeader header = readCentralHeader(rawName);
     LastMadeByVersion = header.versionMadeBy;
     LastHostSystem = header.hostSystem;
 

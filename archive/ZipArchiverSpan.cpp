@@ -219,14 +219,8 @@ int TZipArchiver::ReadSpan(const QString &source, QString &target)
         table.reserve(static_cast<size_t>(std::min<uint64_t>(count, 1u << 16)));
         int64_t byteTotal = 0;
         for (uint64_t k = 0; k < count; ++k) {
-            uint8_t bytes[CentralHeader::kSize];
-            readVolumes(bytes, sizeof bytes, 11013);
-            const CentralHeader header = CentralHeader::parse(bytes);
-            if (header.signature != kCentralHeaderSignature)
-                throw EZipArchiver::CreateById(11015, true);
             SpanEntry entry;
-            entry.name = QByteArray(header.nameLength, Qt::Uninitialized);
-            readVolumes(entry.name.data(), entry.name.size(), 11017);
+            const CentralHeader header = readCentralHeader(entry.name);
             entry.compressedSize = header.compressedSize;
             table.push_back(entry);
             byteTotal += header.nameLength + static_cast<int64_t>(header.compressedSize)
@@ -281,19 +275,15 @@ int TZipArchiver::ReadSpan(const QString &source, QString &target)
         // Third pass: the directory, which follows the data.
         int64_t newDirOffset = OutHandle.pos();
         for (uint64_t k = 0; k < count; ++k) {
-            uint8_t bytes[CentralHeader::kSize];
-            readVolumes(bytes, sizeof bytes, 11013);
-            CentralHeader header = CentralHeader::parse(bytes);
-            if (header.signature != kCentralHeaderSignature)
-                throw EZipArchiver::CreateById(11015, true);
-            QByteArray name(header.nameLength, Qt::Uninitialized);
-            readVolumes(name.data(), name.size(), 11017);
+            QByteArray name;
+            CentralHeader header = readCentralHeader(name);
             const SpanEntry &entry = table[k]; // same directory, same order
             if (name.toLower() != entry.name.toLower() || entry.newOffset < 0
                 || entry.newOffset > INT64_C(0xFFFFFFFF))
                 throw EZipArchiver::CreateById(11026, true);
             header.localHeaderOffset = static_cast<uint32_t>(entry.newOffset);
             header.diskStart = 0;
+            uint8_t bytes[CentralHeader::kSize];
             header.write(bytes);
             WriteOrRaise(bytes, sizeof bytes, 11029);
             WriteOrRaise(name.constData(), name.size(), 11029);

@@ -20,8 +20,8 @@ namespace {
 // file under the archive's name and gives the drive that disk's label.
 class RemovableDrive final : public VolumeProbe {
 public:
-    RemovableDrive(const QString &folder, const QString &setName, int volumes)
-        : m_folder(folder), m_setName(setName), m_volumes(volumes) {}
+    RemovableDrive(const QString &folder, const QString &setName)
+        : m_folder(folder), m_setName(setName) {}
 
     QString archivePath() const { return m_folder + QStringLiteral("/disk.zip"); }
     void insert(int disk) // counted from 1
@@ -54,8 +54,24 @@ public:
 private:
     QString m_folder;
     QString m_setName;
-    int m_volumes;
     QString m_label;
+};
+
+// A set on a removable drive with its last disk inserted, as a user picks it.
+struct RemovableSet {
+    RemovableSet(const QString &setName, int volumes) : probe(drive.path(), setName)
+    {
+        probe.insert(volumes);
+        za.setVolumeProbe(&probe);
+    }
+    QString root() const { return drive.path() + '/'; }
+    QString outputFolder() const { return out.path() + '/'; }
+
+    QTemporaryDir drive;
+    QTemporaryDir out;
+    RemovableDrive probe;
+    ScriptedHost host;
+    TZipArchiver za{&host};
 };
 
 QString question(int disk, int of, const QString &root)
@@ -248,97 +264,71 @@ void TestReadSpan::firstVolumePickedInsteadOfLast()
 
 void TestReadSpan::removableDisksAreAskedFor()
 {
-    QTemporaryDir drive, out;
-    RemovableDrive probe(drive.path(), QStringLiteral("set"), 3);
-    probe.insert(3);
-    ScriptedHost host;
-    TZipArchiver za(&host);
-    za.setVolumeProbe(&probe);
-    host.diskAnswers = {probe.inserting(1), probe.inserting(2), probe.inserting(3)};
-
-    QString target = out.path() + '/';
-    QCOMPARE(za.ReadSpan(probe.archivePath(), target), 0);
-    const QString root = drive.path() + '/';
-    QCOMPARE(questionTexts(host), (QStringList{question(1, 3, root), question(2, 3, root), question(3, 3, root)}));
-    QVERIFY(!host.diskQuestions.front().stopIcon);
+    RemovableSet set(QStringLiteral("set"), 3);
+    set.host.diskAnswers = {set.probe.inserting(1), set.probe.inserting(2), set.probe.inserting(3)};
+    QString target = set.outputFolder();
+    QCOMPARE(set.za.ReadSpan(set.probe.archivePath(), target), 0);
+    const QString root = set.root();
+    QCOMPARE(questionTexts(set.host), (QStringList{question(1, 3, root), question(2, 3, root), question(3, 3, root)}));
+    QVERIFY(!set.host.diskQuestions.front().stopIcon);
     verifyWithReferees(target);
 }
 
 void TestReadSpan::wrongDiskIsAskedAgain()
 {
-    QTemporaryDir drive, out;
-    RemovableDrive probe(drive.path(), QStringLiteral("set"), 3);
-    probe.insert(3);
-    ScriptedHost host;
-    TZipArchiver za(&host);
-    za.setVolumeProbe(&probe);
-    host.diskAnswers = {probe.inserting(2), probe.inserting(1), probe.inserting(2), probe.inserting(3)};
-
-    QString target = out.path() + '/';
-    QCOMPARE(za.ReadSpan(probe.archivePath(), target), 0);
-    const QString root = drive.path() + '/';
-    QCOMPARE(questionTexts(host), (QStringList{question(1, 3, root), question(1, 3, root), question(2, 3, root),
-                                               question(3, 3, root)}));
+    RemovableSet set(QStringLiteral("set"), 3);
+    set.host.diskAnswers = {set.probe.inserting(2), set.probe.inserting(1), set.probe.inserting(2),
+                            set.probe.inserting(3)};
+    QString target = set.outputFolder();
+    QCOMPARE(set.za.ReadSpan(set.probe.archivePath(), target), 0);
+    const QString root = set.root();
+    QCOMPARE(questionTexts(set.host), (QStringList{question(1, 3, root), question(1, 3, root),
+                                                   question(2, 3, root), question(3, 3, root)}));
 }
 
 void TestReadSpan::cancelledPromptShowsNothing()
 {
-    QTemporaryDir drive, out;
-    RemovableDrive probe(drive.path(), QStringLiteral("set"), 3);
-    probe.insert(3);
-    ScriptedHost host; // no answers: the first question is cancelled
-    TZipArchiver za(&host);
-    za.setVolumeProbe(&probe);
-    QString target = out.path() + '/';
-    QCOMPARE(za.ReadSpan(probe.archivePath(), target), -7);
-    QCOMPARE(za.ErrCode, 11007);
-    QVERIFY(host.shown.isEmpty());
+    RemovableSet set(QStringLiteral("set"), 3); // no answers: the first question is cancelled
+    QString target = set.outputFolder();
+    QCOMPARE(set.za.ReadSpan(set.probe.archivePath(), target), -7);
+    QCOMPARE(set.za.ErrCode, 11007);
+    QVERIFY(set.host.shown.isEmpty());
     QVERIFY(target.isEmpty());
-    QVERIFY(QDir(out.path()).isEmpty());
-    QCOMPARE(host.busyDepth, 0);
+    QVERIFY(QDir(set.out.path()).isEmpty());
+    QCOMPARE(set.host.busyDepth, 0);
 }
 
 void TestReadSpan::unattendedCannotAskForDisks()
 {
-    QTemporaryDir drive, out;
-    RemovableDrive probe(drive.path(), QStringLiteral("set"), 3);
-    probe.insert(3);
-    ScriptedHost host;
-    TZipArchiver za(&host);
-    za.setVolumeProbe(&probe);
-    za.Unattended = true;
-    QString target = out.path() + '/';
-    QCOMPARE(za.ReadSpan(probe.archivePath(), target), -7);
-    QCOMPARE(za.ErrCode, 11025);
-    QVERIFY(host.diskQuestions.empty());
-    QVERIFY(host.shown.isEmpty());
+    RemovableSet set(QStringLiteral("set"), 3);
+    set.za.Unattended = true;
+    QString target = set.outputFolder();
+    QCOMPARE(set.za.ReadSpan(set.probe.archivePath(), target), -7);
+    QCOMPARE(set.za.ErrCode, 11025);
+    QVERIFY(set.host.diskQuestions.empty());
+    QVERIFY(set.host.shown.isEmpty());
 }
 
 void TestReadSpan::removableListFollowsDirectory()
 {
     // The directory starts on disk 3 of 5 and runs to the last disk.
-    QTemporaryDir drive;
-    RemovableDrive probe(drive.path(), QStringLiteral("long"), 5);
-    probe.insert(5);
-    ScriptedHost host;
-    TZipArchiver za(&host);
-    za.setVolumeProbe(&probe);
-    host.diskAnswers = {probe.inserting(3), probe.inserting(4), probe.inserting(5)};
-    za.setZipFileName(probe.archivePath());
-    const QString root = drive.path() + '/';
-    QCOMPARE(questionTexts(host), (QStringList{question(3, 5, root), question(4, 5, root), question(5, 5, root)}));
-    QCOMPARE(za.Count(), 1500);
-    QVERIFY(host.shown.isEmpty());
+    RemovableSet set(QStringLiteral("long"), 5);
+    set.host.diskAnswers = {set.probe.inserting(3), set.probe.inserting(4), set.probe.inserting(5)};
+    set.za.setZipFileName(set.probe.archivePath());
+    const QString root = set.root();
+    QCOMPARE(questionTexts(set.host), (QStringList{question(3, 5, root), question(4, 5, root), question(5, 5, root)}));
+    QCOMPARE(set.za.Count(), 1500);
+    QVERIFY(set.host.shown.isEmpty());
 
     // Cancelled half way: no error box, and an empty list.
     ScriptedHost cancelling;
-    probe.insert(5);
-    za.setHost(&cancelling);
-    cancelling.diskAnswers = {probe.inserting(3)};
-    za.setZipFileName(probe.archivePath());
-    QCOMPARE(za.Count(), 0);
+    set.probe.insert(5);
+    set.za.setHost(&cancelling);
+    cancelling.diskAnswers = {set.probe.inserting(3)};
+    set.za.setZipFileName(set.probe.archivePath());
+    QCOMPARE(set.za.Count(), 0);
     QVERIFY(cancelling.shown.isEmpty());
-    QCOMPARE(za.ErrCode, 11007);
+    QCOMPARE(set.za.ErrCode, 11007);
 }
 
 QTEST_GUILESS_MAIN(TestReadSpan)
