@@ -9,7 +9,7 @@
 set -euo pipefail
 
 build=(cmake ninja-build g++ qt6-base-dev)
-test=(zip unzip p7zip-full python3)
+test=(zip unzip p7zip-full python3 g++-mingw-w64-x86-64 g++-mingw-w64-i686)
 bench=(hyperfine time)
 fuzz=(clang libclang-rt-14-dev)
 

@@ -141,6 +141,8 @@ private slots:
     void cancelledPromptShowsNothing();
     void unattendedCannotAskForDisks();
     void removableListFollowsDirectory();
+    void earlierDiskPickedInsteadOfLast_data();
+    void earlierDiskPickedInsteadOfLast();
 };
 
 void TestReadSpan::numberedSetListsAcrossVolumes_data()
@@ -329,6 +331,27 @@ void TestReadSpan::removableListFollowsDirectory()
     QCOMPARE(set.za.Count(), 0);
     QVERIFY(cancelling.shown.isEmpty());
     QCOMPARE(set.za.ErrCode, 11007);
+}
+
+void TestReadSpan::earlierDiskPickedInsteadOfLast_data()
+{
+    QTest::addColumn<int>("disk");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("first disk") << 1
+                                << QStringLiteral("Ceci est le premier disque d'une sauvegarde,\ninsérer le dernier disque");
+    QTest::newRow("second disk") << 2
+                                 << QStringLiteral("Ceci est le 2ème disque d'une sauvegarde,\ninsérer le dernier disque");
+}
+
+void TestReadSpan::earlierDiskPickedInsteadOfLast()
+{
+    QFETCH(int, disk);
+    QFETCH(QString, message);
+    RemovableSet set(QStringLiteral("set"), 3);
+    set.probe.insert(disk);
+    set.za.setZipFileName(set.probe.archivePath());
+    QCOMPARE(set.host.shown, QStringList{message});
+    QCOMPARE(set.za.Count(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestReadSpan)
