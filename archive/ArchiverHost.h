@@ -24,6 +24,8 @@ public:
     virtual void setBusy(bool busy) = 0;
     // Lets the user interface handle pending events during long work.
     virtual void processEvents() = 0;
+    // Progress of a long copy, in bytes; total is -1 when unknown.
+    virtual void copyProgress(qint64 done, qint64 total) { (void)done; (void)total; }
 };
 
 // A host for owners that show nothing: messages vanish (they still reach

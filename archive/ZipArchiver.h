@@ -20,9 +20,16 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+class PeImage;
+class QFileDevice;
+class QIODevice;
 class VolumeProbe;
+namespace zipformat {
+struct SfxHeader;
+}
 enum class DriveType;
 
 enum AddOptsEnum {
@@ -207,7 +214,58 @@ public:
     // 0 on success, -7, -8 or -9 after a failure.
     int ReadSpan(const QString &source, QString &target);
 
+    // ---- Self-extracting executables and file copies ----
+    // Writes ZipFileName as a self-extracting executable beside it (.exe),
+    // or with CreatingEmptySFX an executable holding an empty archive into
+    // ZipFileName itself. 0 on success, else a negative result code.
+    int WriteSFX();
+    // Writes the archive inside the executable ZipFileName to a .zip beside
+    // it and reads the options header back into the SFX properties.
+    int StripSFX();
+    // Reads the options header (and the program's icon) of the listed
+    // executable ZipFileName into the SFX properties without converting it.
+    // False when it holds no header.
+    bool ReadSFXOptions();
+    // Copies a file with its date. 0, -1, -3, -4 or -9.
+    int CopyZipFile(const QString &source, const QString &destination);
+    // Copies count bytes (-1: to the end of input); 0 or -2.
+    int CopyBlock(BufferedFile &input, QIODevice &output, int64_t count);
+    // Copies the central directory from InHandle (standing at its start),
+    // the end records and the comment, every offset moved by shift. 0 or -2.
+    int CopyShiftedDirectory(QIODevice &output, const EOCRecord &record, int64_t shift);
+    // Puts SFXIcon's image over the stub's 744-byte icon image. 0, -10,
+    // -11 or -12.
+    int ReplaceStubIcon(QByteArray &stub);
+    // The RVA of the first 744-byte image of icon 1, if any.
+    static std::optional<quint32> FindIconImage(const PeImage &pe);
+
 private:
+    // Busy cursor for the lifetime of an operation.
+    class BusyScope {
+    public:
+        explicit BusyScope(ArchiverHost &host);
+        ~BusyScope();
+        BusyScope(const BusyScope &) = delete;
+        BusyScope &operator=(const BusyScope &) = delete;
+
+    private:
+        ArchiverHost &m_host;
+    };
+
+    zipformat::SfxHeader sfxHeaderFromProperties() const;
+    void applySfxHeader(const zipformat::SfxHeader &header);
+    void readIconOfProgram();
+    // Reads the n bytes before the archive and applies a header found there;
+    // false when they cannot be read.
+    bool readSfxOptionsFromOpenFile(int64_t n);
+    bool m_sfxHeaderFound = false;
+    QString findStub();
+    bool shiftFitsInOffsets(const EOCRecord &record, int64_t shift) const;
+    int writeShiftedArchive(QFileDevice &output, int64_t shift, int64_t &archiveLength);
+    void copyShiftedZip64End(QIODevice &output, const EOCRecord &record, int64_t shift);
+    int64_t m_copyDone = 0;
+    int64_t m_copyTotal = -1;
+
     void CopyAcrossVolumes(int64_t count, int id);
     void copyDataDescriptor();
     void WriteOrRaise(const void *bytes, int64_t count, int id);

@@ -39,6 +39,8 @@ const MessageRow kMessages[] = {
     {10801, u"Erreur - La taille totale des 3 propriétés de type texte dépasse 245 octets!"},
     {10802, u"Erreur - SFXSTUB.BIN : exécutable introuvable!"},
     {10803, u"Erreur: le fichier d'entrée n'a pas un format ZIP valide"},
+    // Ours: shifting offsets past 4 GiB without Zip64 records would corrupt the archive.
+    {10804, u"Erreur - L'archive dépasse 4 Go : ses positions ne peuvent être décalées sans enregistrements Zip64"},
     {10901, u"Erreur - aucun fichier d'extension .EXE n'a été spécifié"},
     {10902, u"Erreur: le fichier d'entrée n'est pas un fichier exécutable .EXE"},
     {10903, u"Erreur: Impossible de déterminer le type de l'archive SFX"},

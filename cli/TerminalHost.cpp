@@ -1,5 +1,6 @@
 #include "TerminalHost.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -59,4 +60,24 @@ std::optional<QString> TerminalHost::askPassword(const QString &caption, const Q
     if (!got)
         return std::nullopt;
     return QString::fromStdString(answer);
+}
+
+void TerminalHost::copyProgress(qint64 done, qint64 total)
+{
+    constexpr qint64 kWorthShowing = 64 * 1024 * 1024;
+    if (total < kWorthShowing || !isatty(STDERR_FILENO))
+        return;
+    const int percent = static_cast<int>(std::min<qint64>(100, done * 100 / total));
+    if (percent == m_shownPercent)
+        return;
+    m_shownPercent = percent;
+    std::fprintf(stderr, "\r%3d%% (%lld of %lld MiB)", percent, static_cast<long long>(done >> 20),
+                 static_cast<long long>(total >> 20));
+}
+
+void TerminalHost::endProgress()
+{
+    if (m_shownPercent >= 0)
+        std::fputc('\n', stderr);
+    m_shownPercent = -1;
 }

@@ -11,4 +11,11 @@ public:
     std::optional<QString> askPassword(const QString &caption, const QString &prompt) override;
     void setBusy(bool) override {}
     void processEvents() override {}
+    // Shows a progress line on a terminal for long copies.
+    void copyProgress(qint64 done, qint64 total) override;
+    // Ends the progress line, if one is shown.
+    void endProgress();
+
+private:
+    int m_shownPercent = -1;
 };

@@ -2,6 +2,7 @@
 // and benchmarks.
 
 #include "ListCommand.h"
+#include "SfxCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -12,7 +13,7 @@ namespace {
 
 void printUsage(FILE *to)
 {
-    std::fprintf(to, "Usage:\n%s", ListCommand::usage());
+    std::fprintf(to, "Usage:\n%s%s", ListCommand::usage(), SfxCommand::usage());
 }
 
 } // namespace
@@ -29,6 +30,12 @@ int main(int argc, char *argv[])
     const QString command = args.takeFirst();
     if (command == QLatin1String("list"))
         return ListCommand::run(args);
+    if (command == QLatin1String("to-exe"))
+        return SfxCommand::runToExe(args);
+    if (command == QLatin1String("to-zip"))
+        return SfxCommand::runToZip(args);
+    if (command == QLatin1String("info"))
+        return SfxCommand::runInfo(args);
     std::fprintf(stderr, "mantole-cli: unknown command %s\n", qPrintable(command));
     printUsage(stderr);
     return 2;

@@ -360,4 +360,23 @@ inline bool resolveZip64(const CentralHeader &h, const uint8_t *extra, size_t ex
     return true;
 }
 
+// Where the local-header offset sits inside the extra field of a central
+// header whose offset field is saturated: its position in `extra`, or -1
+// when the Zip64 block lacks it.
+inline long zip64OffsetPosition(const CentralHeader &h, const uint8_t *extra, size_t extraLength)
+{
+    size_t length = 0;
+    const uint8_t *block = findExtraBlock(extra, extraLength, kZip64ExtraId, &length);
+    if (!block || h.localHeaderOffset != kSaturated32)
+        return -1;
+    size_t at = 0;
+    if (h.uncompressedSize == kSaturated32)
+        at += 8;
+    if (h.compressedSize == kSaturated32)
+        at += 8;
+    if (at + 8 > length)
+        return -1;
+    return static_cast<long>((block - extra) + at);
+}
+
 } // namespace zipformat
