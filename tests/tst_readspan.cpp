@@ -3,14 +3,13 @@
 // scripted host swaps).
 
 #include "Fixtures.h"
+#include "Referees.h"
 #include "ScriptedHost.h"
 #include "VolumeProbe.h"
 #include "ZipArchiver.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -104,25 +103,6 @@ void copySet(const QString &setName, int volumes, const QString &folder)
     }
 }
 
-// The outside referees agree that the file is a sound archive.
-void verifyWithReferees(const QString &path)
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
-        QSKIP("unzip is not installed");
-    QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), path});
-    QVERIFY(unzip.waitForFinished());
-    QVERIFY2(unzip.exitCode() == 0, unzip.readAll().constData());
-    QVERIFY2(!unzip.readAll().contains("extra bytes"), "unzip found bytes before the archive");
-    QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)"),
-                  path});
-    QVERIFY(python.waitForFinished());
-    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
-}
-
 } // namespace
 
 class TestReadSpan : public QObject {
@@ -209,7 +189,7 @@ void TestReadSpan::joinsNumberedSet()
     QCOMPARE(progress.last(), std::make_pair(int(ptEndOfBatch), qint64(0)));
     QCOMPARE(copying.size(), spannedNames.size());
     QVERIFY(copying.first().startsWith(QStringLiteral("Copie en cours: ")));
-    verifyWithReferees(target);
+    Referees::verifyArchive(target);
 
     TZipArchiver joined(&host);
     joined.setZipFileName(target);
@@ -229,7 +209,7 @@ void TestReadSpan::joinsIntoNamedFile()
     QVERIFY(Fixtures::write(target, "previous file"));
     QCOMPARE(za.ReadSpan(dir.filePath(QStringLiteral("set003.zip")), target), 0);
     QCOMPARE(target, dir.filePath(QStringLiteral("joined.zip")));
-    verifyWithReferees(target);
+    Referees::verifyArchive(target);
 }
 
 void TestReadSpan::missingVolumeFile()
@@ -273,7 +253,7 @@ void TestReadSpan::removableDisksAreAskedFor()
     const QString root = set.root();
     QCOMPARE(questionTexts(set.host), (QStringList{question(1, 3, root), question(2, 3, root), question(3, 3, root)}));
     QVERIFY(!set.host.diskQuestions.front().stopIcon);
-    verifyWithReferees(target);
+    Referees::verifyArchive(target);
 }
 
 void TestReadSpan::wrongDiskIsAskedAgain()
