@@ -112,3 +112,19 @@ int64_t BufferedFile::modificationTime() const
         return 0;
     return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
 }
+
+int64_t BufferedFile::copyTo(int outFd, int64_t count)
+{
+    if (m_fd < 0)
+        return -1;
+    for (;;) {
+        loff_t from = m_pos;
+        const ssize_t copied = ::copy_file_range(m_fd, &from, outFd, nullptr, static_cast<size_t>(count), 0);
+        if (copied < 0 && errno == EINTR)
+            continue;
+        if (copied < 0)
+            return -1;
+        m_pos += copied;
+        return copied;
+    }
+}

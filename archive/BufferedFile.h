@@ -29,6 +29,12 @@ public:
     bool skip(int64_t count) { return seek(m_pos + count); }
     // Reads up to count bytes at the position; returns how many arrived.
     size_t read(void *dest, size_t count);
+    // Copies up to count bytes from the position to the file descriptor's
+    // own offset inside the kernel (copy_file_range: no trip through user
+    // memory, and a shared extent where the file system can). Returns the
+    // bytes copied, 0 at the end of the file, or -1 when the kernel cannot
+    // copy between these files and nothing was copied.
+    int64_t copyTo(int outFd, int64_t count);
     // Last modification time of the open file, in milliseconds since the epoch.
     int64_t modificationTime() const;
 

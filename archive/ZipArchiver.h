@@ -260,8 +260,15 @@ private:
     bool readSfxOptionsFromOpenFile(int64_t n);
     bool m_sfxHeaderFound = false;
     QString findStub();
+    // True when erasing the source deletes its data for good, so the output
+    // must be on the disk first.
+    bool erasingLosesData(const QString &source) const;
     bool shiftFitsInOffsets(const EOCRecord &record, int64_t shift) const;
     int writeShiftedArchive(QFileDevice &output, int64_t shift, int64_t &archiveLength);
+    // Copies in the kernel where it can: 1 when it cannot go on that way
+    // (input position and count then tell what is left), else CopyBlock's
+    // result.
+    int copyInKernel(BufferedFile &input, QFileDevice &output, int64_t &count);
     void copyShiftedZip64End(QIODevice &output, const EOCRecord &record, int64_t shift);
     int64_t m_copyDone = 0;
     int64_t m_copyTotal = -1;

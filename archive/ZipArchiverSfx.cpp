@@ -5,21 +5,23 @@
 #include "ZipArchiver.h"
 
 #include "PeImage.h"
+#include "PendingFile.h"
 #include "SfxHeader.h"
 #include "ZipMessages.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <new>
+#include <sys/stat.h>
 
 using namespace zipformat;
 
 namespace {
 
 constexpr int64_t kCopyPiece = 256 * 1024; // large enough for speed, small enough to keep the UI served
+constexpr int64_t kKernelPiece = 64 * 1024 * 1024; // some 20 ms of in-kernel copying
 constexpr qsizetype kIconFileSize = 766;   // 6-byte header, one 16-byte entry, one 744-byte image
 constexpr quint32 kIconImageSize = 744;    // one 32x32 16-colour image
 constexpr int kOffsetOverflow = 10804;
@@ -54,6 +56,14 @@ TZipArchiver::BusyScope::BusyScope(ArchiverHost &host) : m_host(host)
 TZipArchiver::BusyScope::~BusyScope()
 {
     m_host.setBusy(false);
+}
+
+bool TZipArchiver::erasingLosesData(const QString &source) const
+{
+    // Moved to the trash, or still linked under another name, the source
+    // survives a crash that loses the unsynced output.
+    struct stat st {};
+    return HowToDelete == htdFinal && ::stat(QFile::encodeName(source).constData(), &st) == 0 && st.st_nlink == 1;
 }
 
 zipformat::SfxHeader TZipArchiver::sfxHeaderFromProperties() const
@@ -143,10 +153,10 @@ int TZipArchiver::WriteSFX()
 
     // Written under a temporary name and put in place only once complete, so
     // neither a previous executable nor the archive is lost on a failure.
-    QSaveFile output(outputName);
-    output.setDirectWriteFallback(false);
-    if (!output.open(QIODevice::WriteOnly))
+    PendingFile pending(outputName);
+    if (!pending.open())
         return -1;
+    QFileDevice &output = pending.device();
 
     int result = 0;
     int64_t stubLength = -1;
@@ -189,14 +199,12 @@ int TZipArchiver::WriteSFX()
     if (result == 0 && !CreatingEmptySFX
         && (stubLength < 0 || archiveLength < 0 || outputLength != stubLength + archiveLength + headerLength))
         result = -9;
-    if (result != 0) {
-        output.cancelWriting();
-        return result;
-    }
+    if (result != 0)
+        return result; // the pending output goes with it
 
     if (QFileInfo::exists(outputName) && outputName != m_zipFileName)
         EraseFile(outputName, HowToDelete);
-    if (!output.commit())
+    if (!pending.commit(!CreatingEmptySFX && erasingLosesData(m_zipFileName)))
         return -2;
     if (!CreatingEmptySFX) {
         EraseFile(m_zipFileName, HowToDelete);
@@ -237,6 +245,11 @@ int TZipArchiver::writeShiftedArchive(QFileDevice &output, int64_t shift, int64_
 int TZipArchiver::CopyBlock(BufferedFile &input, QIODevice &output, int64_t count)
 {
     try {
+        if (auto *file = qobject_cast<QFileDevice *>(&output)) {
+            const int fast = copyInKernel(input, *file, count);
+            if (fast != 1)
+                return fast;
+        }
         std::vector<char> piece(static_cast<size_t>(kCopyPiece));
         for (;;) {
             const int64_t wanted = count >= 0 && count < kCopyPiece ? count : kCopyPiece;
@@ -253,6 +266,30 @@ int TZipArchiver::CopyBlock(BufferedFile &input, QIODevice &output, int64_t coun
         }
     } catch (...) {
         return -2;
+    }
+}
+
+int TZipArchiver::copyInKernel(BufferedFile &input, QFileDevice &output, int64_t &count)
+{
+    if (output.handle() < 0 || !output.flush())
+        return 1;
+    for (;;) {
+        const int64_t wanted = count >= 0 && count < kKernelPiece ? count : kKernelPiece;
+        if (wanted == 0)
+            return 0;
+        const int64_t copied = input.copyTo(output.handle(), wanted);
+        if (copied < 0)
+            return 1; // not between these files: copy through memory instead
+        // Keep the device's idea of its position in step with the kernel's.
+        if (copied > 0 && !output.seek(output.pos() + copied))
+            return -2;
+        if (count > 0)
+            count -= copied;
+        m_copyDone += copied;
+        m_host->copyProgress(m_copyDone, m_copyTotal);
+        m_host->processEvents();
+        if (copied < wanted)
+            return 0; // end of input
     }
 }
 

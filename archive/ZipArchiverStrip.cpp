@@ -4,12 +4,12 @@
 #include "ZipArchiver.h"
 
 #include "PeImage.h"
+#include "PendingFile.h"
 #include "SfxHeader.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <new>
@@ -83,10 +83,10 @@ int TZipArchiver::StripSFX()
     }
     BusyScope busy(*m_host);
     const QString outputName = withZipSuffix(m_zipFileName);
-    QSaveFile output(outputName);
-    output.setDirectWriteFallback(false);
-    if (!output.open(QIODevice::WriteOnly))
+    PendingFile pending(outputName);
+    if (!pending.open())
         return -1;
+    QFileDevice &output = pending.device();
 
     int result = -2;
     int64_t archiveLength = -1;
@@ -119,13 +119,11 @@ int TZipArchiver::StripSFX()
         result = -2;
     if (result == 0 && (archiveLength < 0 || output.size() != archiveLength - ArchiveStart))
         result = -9;
-    if (result != 0) {
-        output.cancelWriting();
-        return result;
-    }
+    if (result != 0)
+        return result; // the pending output goes with it
     if (QFileInfo::exists(outputName))
         EraseFile(outputName, HowToDelete);
-    if (!output.commit())
+    if (!pending.commit(erasingLosesData(m_zipFileName)))
         return -2;
     EraseFile(m_zipFileName, HowToDelete);
     setZipFileName(outputName);
@@ -188,10 +186,10 @@ int TZipArchiver::CopyZipFile(const QString &source, const QString &destination)
         return -3;
     // Made under a temporary name, so an existing destination survives a
     // failed copy.
-    QSaveFile output(destination);
-    output.setDirectWriteFallback(false);
-    if (!output.open(QIODevice::WriteOnly))
+    PendingFile pending(destination);
+    if (!pending.open())
         return -1;
+    QFileDevice &output = pending.device();
     m_copyDone = 0;
     m_copyTotal = input.size();
     int result = CopyBlock(input, output, -1);
@@ -199,15 +197,13 @@ int TZipArchiver::CopyZipFile(const QString &source, const QString &destination)
         result = -2;
     if (result == 0 && output.size() != input.size())
         result = -9;
-    if (result != 0) {
-        output.cancelWriting();
+    if (result != 0)
         return result;
-    }
     const bool dated = output.setFileTime(QDateTime::fromMSecsSinceEpoch(input.modificationTime()),
                                           QFileDevice::FileModificationTime);
     if (QFileInfo::exists(destination))
         EraseFile(destination, HowToDelete);
-    if (!output.commit())
+    if (!pending.commit(false))
         return -2;
     return dated ? 0 : -4;
 }
