@@ -33,11 +33,6 @@ Run cli(const QStringList &args, const QString &shellPrefix = QString())
             p.readAllStandardError()};
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -77,7 +72,7 @@ void TestCliSfx::thereAndBack()
                  QStringLiteral("--icon"), Fixtures::path(QStringLiteral("stub32.bin")) + QStringLiteral(":0"),
                  QStringLiteral("--output"), exe});
     QVERIFY2(r.exitCode == 0, r.err.constData());
-    QCOMPARE(fileBytes(m_zip), Fixtures::read(QStringLiteral("comment.zip"))); // kept
+    QCOMPARE(Fixtures::readFile(m_zip), Fixtures::read(QStringLiteral("comment.zip"))); // kept
     QCOMPARE(QDir(m_dir->filePath(QStringLiteral("out"))).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("Setup.exe")});
 
@@ -91,14 +86,14 @@ void TestCliSfx::thereAndBack()
     const QString back = m_dir->filePath(QStringLiteral("back.zip"));
     r = cli({QStringLiteral("to-zip"), exe, QStringLiteral("--keep"), QStringLiteral("--output"), back});
     QVERIFY2(r.exitCode == 0, r.err.constData());
-    QCOMPARE(fileBytes(back), Fixtures::read(QStringLiteral("comment.zip")));
+    QCOMPARE(Fixtures::readFile(back), Fixtures::read(QStringLiteral("comment.zip")));
     QVERIFY(QFile::exists(exe));
     QVERIFY(r.out.contains("Message:        Continue? (Yes/No)"));
 
     r = cli({QStringLiteral("to-zip"), exe});
     QCOMPARE(r.exitCode, 0);
     QVERIFY(!QFile::exists(exe));
-    QCOMPARE(fileBytes(m_dir->filePath(QStringLiteral("out/Setup.zip"))), Fixtures::read(QStringLiteral("comment.zip")));
+    QCOMPARE(Fixtures::readFile(m_dir->filePath(QStringLiteral("out/Setup.zip"))), Fixtures::read(QStringLiteral("comment.zip")));
 }
 
 void TestCliSfx::errorsExitNonZero_data()
@@ -124,7 +119,7 @@ void TestCliSfx::errorsExitNonZero()
     const Run r = cli(args);
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(QString::fromUtf8(r.err).contains(said), r.err.constData());
-    QCOMPARE(fileBytes(m_zip), Fixtures::read(QStringLiteral("comment.zip")));
+    QCOMPARE(Fixtures::readFile(m_zip), Fixtures::read(QStringLiteral("comment.zip")));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("photos.zip")});
 }
@@ -147,7 +142,7 @@ void TestCliSfx::fullDiskLosesNothing()
         args << QStringLiteral("--replace");
     const Run r = cli(args, QStringLiteral("trap '' XFSZ; ulimit -f 80;"));
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(fileBytes(big), Fixtures::read(QStringLiteral("set-joined-reference.zip")));
+    QCOMPARE(Fixtures::readFile(big), Fixtures::read(QStringLiteral("set-joined-reference.zip")));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("big.zip"), QStringLiteral("photos.zip")}));
 }

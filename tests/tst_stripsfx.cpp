@@ -10,16 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
-
 class TestStripSfx : public QObject {
     Q_OBJECT
 
@@ -53,7 +43,7 @@ void TestStripSfx::unshiftedArchiveIsCopiedAsItIs()
     QVERIFY(za.OffsetsMismatch);
     QCOMPARE(za.StripSFX(), 0);
     const QString zip = m_dir->filePath(QStringLiteral("app.zip"));
-    QCOMPARE(fileBytes(zip), Fixtures::read(QStringLiteral("plain.zip")));
+    QCOMPARE(Fixtures::readFile(zip), Fixtures::read(QStringLiteral("plain.zip")));
     QVERIFY(!QFile::exists(exe));
     QCOMPARE(za.ZipFileName(), zip);
 }
@@ -121,7 +111,7 @@ void TestStripSfx::olderHeaderKeepsMessage()
     QCOMPARE(za.SFXCommandLine, QString());
     QCOMPARE(za.SFXMessage, QStringLiteral("kept"));
     QCOMPARE(za.SFXOptions, (SFXOpts{SFXAskCmdLine, SFXAutoRun, SFXCheckSize})); // bit 7 means nothing here
-    QCOMPARE(fileBytes(m_dir->filePath(QStringLiteral("old.zip"))), Fixtures::read(QStringLiteral("plain.zip")));
+    QCOMPARE(Fixtures::readFile(m_dir->filePath(QStringLiteral("old.zip"))), Fixtures::read(QStringLiteral("plain.zip")));
 }
 
 void TestStripSfx::programWithoutIconKeepsIcon()
@@ -156,12 +146,12 @@ void TestStripSfx::copyZipFile()
     TZipArchiver za(&host);
     za.HowToDelete = htdFinal;
     QCOMPARE(za.CopyZipFile(source, destination), 0);
-    QCOMPARE(fileBytes(destination), fileBytes(source));
+    QCOMPARE(Fixtures::readFile(destination), Fixtures::readFile(source));
     QCOMPARE(QFileInfo(destination).lastModified(), date);
     QCOMPARE(host.busyDepth, 0);
     QCOMPARE(za.CopyZipFile(m_dir->filePath(QStringLiteral("none.zip")), destination), -3);
     QCOMPARE(za.CopyZipFile(source, m_dir->filePath(QStringLiteral("no/such/folder/x.zip"))), -1);
-    QCOMPARE(fileBytes(destination), fileBytes(source));
+    QCOMPARE(Fixtures::readFile(destination), Fixtures::readFile(source));
 }
 
 QTEST_GUILESS_MAIN(TestStripSfx)

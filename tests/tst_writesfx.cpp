@@ -16,11 +16,6 @@
 
 namespace {
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray bytesOf(std::initializer_list<int> bytes)
 {
@@ -120,7 +115,7 @@ void TestWriteSfx::header()
     za.setZipFileName(place(QStringLiteral("plain.zip"), QStringLiteral("photos.zip")));
     QCOMPARE(za.WriteSFX(), 0);
 
-    const QByteArray exe = fileBytes(m_dir->filePath(QStringLiteral("photos.exe")));
+    const QByteArray exe = Fixtures::readFile(m_dir->filePath(QStringLiteral("photos.exe")));
     const qsizetype stubLength = Fixtures::read(QStringLiteral("stub64.bin")).size();
     QCOMPARE(exe.mid(stubLength, expected.size()), expected);
     QCOMPARE(za.ArchiveStart, stubLength + expected.size());
@@ -178,7 +173,7 @@ void TestWriteSfx::roundTrip()
     za.SFXOverWriteMode = OvrNever;
     const QString zip = place(fixture, QStringLiteral("archive.zip"));
     za.setZipFileName(zip);
-    const QByteArray original = fileBytes(zip).left(za.ArchiveEnd); // trailing garbage is not carried
+    const QByteArray original = Fixtures::readFile(zip).left(za.ArchiveEnd); // trailing garbage is not carried
     const QStringList warnings = host.shown; // reading the archive again repeats them
     host.shown.clear();
 
@@ -206,7 +201,7 @@ void TestWriteSfx::roundTrip()
     QCOMPARE(za.StripSFX(), 0);
     QVERIFY(!QFile::exists(exe));
     QCOMPARE(za.ZipFileName(), zip);
-    QCOMPARE(fileBytes(zip), original);
+    QCOMPARE(Fixtures::readFile(zip), original);
     QCOMPARE(za.SFXCaption, QStringLiteral("Installation de Mantole"));
     QCOMPARE(za.SFXDefaultDir, QStringLiteral("><"));
     QCOMPARE(za.SFXCommandLine, QStringLiteral("><setup.exe /q"));
@@ -233,7 +228,7 @@ void TestWriteSfx::iconIsPatched()
     za.setZipFileName(place(QStringLiteral("plain.zip"), QStringLiteral("a.zip")));
     QCOMPARE(za.WriteSFX(), 0);
 
-    const QByteArray exe = fileBytes(m_dir->filePath(QStringLiteral("a.exe")));
+    const QByteArray exe = Fixtures::readFile(m_dir->filePath(QStringLiteral("a.exe")));
     const QByteArray stubBytes = Fixtures::read(stub);
     QCOMPARE(exe.size(), QFileInfo(m_dir->filePath(QStringLiteral("a.exe"))).size());
     const std::optional<PeImage> pe = PeImage::parse(exe.left(stubBytes.size()));
@@ -285,8 +280,8 @@ void TestWriteSfx::failuresLeaveFilesAsTheyWere()
 
     QCOMPARE(za.WriteSFX(), result);
     QCOMPARE(za.ErrCode, message);
-    QCOMPARE(fileBytes(zip), Fixtures::read(QStringLiteral("plain.zip")));
-    QCOMPARE(fileBytes(exe), QByteArray("an executable the user already had"));
+    QCOMPARE(Fixtures::readFile(zip), Fixtures::read(QStringLiteral("plain.zip")));
+    QCOMPARE(Fixtures::readFile(exe), QByteArray("an executable the user already had"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     QCOMPARE(za.ZipFileName(), zip);
 }
@@ -319,7 +314,7 @@ void TestWriteSfx::emptyArchiveExecutable()
     za.CreatingEmptySFX = true;
     QCOMPARE(za.WriteSFX(), 0);
     const QByteArray stub = Fixtures::read(QStringLiteral("stub64.bin"));
-    const QByteArray bytes = fileBytes(exe);
+    const QByteArray bytes = Fixtures::readFile(exe);
     QCOMPARE(bytes.size(), stub.size() + 36 + 22); // 12 + 23 caption bytes, padded, then the end record
     QCOMPARE(bytes.left(stub.size()), stub);
     const QByteArray eoc = bytes.right(22);

@@ -17,6 +17,12 @@ QByteArray read(const QString &name)
     return file.readAll();
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 bool write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

@@ -10,6 +10,8 @@ namespace Fixtures {
 
 QString path(const QString &name);
 QByteArray read(const QString &name);
+// The bytes of any file; empty when it cannot be read.
+QByteArray readFile(const QString &path);
 // Writes bytes to a file; fails the calling test's QVERIFY when it cannot.
 bool write(const QString &path, const QByteArray &bytes);
 void putU16(QByteArray &bytes, qsizetype at, quint16 value);
