@@ -1,0 +1,318 @@
+#include "Extractor.h"
+
+#include "PkCrypt.h"
+#include "ZipRecords.h"
+
+#include <zlib.h>
+
+using namespace zipformat;
+
+namespace {
+
+constexpr size_t kPiece = 256 * 1024;
+
+bool isDeviceName(const std::wstring &component)
+{
+    std::wstring stem = component.substr(0, component.find(L'.'));
+    while (!stem.empty() && (stem.back() == L' '))
+        stem.pop_back();
+    for (wchar_t &c : stem)
+        c = static_cast<wchar_t>(towupper(c));
+    static const wchar_t *const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    for (const wchar_t *d : kDevices)
+        if (stem == d)
+            return true;
+    return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0)
+        && stem[3] >= L'1' && stem[3] <= L'9';
+}
+
+} // namespace
+
+Extractor::Extractor(const StubArchive &archive, std::wstring folder, Overwrite mode, std::string password)
+    : m_archive(archive), m_folder(std::move(folder)), m_mode(mode), m_password(std::move(password))
+{
+    if (!m_folder.empty() && m_folder.back() != L'\\' && m_folder.back() != L'/')
+        m_folder += L'\\';
+}
+
+std::wstring Extractor::safeRelativePath(const std::wstring &name)
+{
+    if (name.empty() || name[0] == L'/' || name[0] == L'\\' || name.find(L':') != std::wstring::npos)
+        return std::wstring();
+    std::wstring out;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of(L"/\\", start);
+        if (end == std::wstring::npos)
+            end = name.size();
+        const std::wstring part = name.substr(start, end - start);
+        if (part == L"..")
+            return std::wstring();
+        if (!part.empty() && part != L".") {
+            if (isDeviceName(part))
+                return std::wstring();
+            for (wchar_t c : part)
+                if (c < 32 || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*')
+                    return std::wstring();
+            if (!out.empty())
+                out += L'\\';
+            out += part;
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+bool Extractor::makeFolders(const std::wstring &relative, bool includingLast)
+{
+    size_t at = 0;
+    for (;;) {
+        const size_t slash = relative.find(L'\\', at);
+        if (slash == std::wstring::npos && !includingLast)
+            return true;
+        const std::wstring path = m_folder + relative.substr(0, slash);
+        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+        if (slash == std::wstring::npos)
+            return true;
+        at = slash + 1;
+    }
+}
+
+ExtractResult Extractor::run(const std::vector<bool> &selected, bool testOnly)
+{
+    ExtractResult result;
+    const auto &entries = m_archive.entries();
+    m_total = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (selected.empty() || selected[i])
+            m_total += entries[i].uncompressedSize;
+    if (!testOnly && !m_folder.empty()) {
+        // The folder itself, with its parents.
+        std::wstring folder = m_folder;
+        for (size_t i = 3; i < folder.size(); ++i)
+            if (folder[i] == L'\\') {
+                folder[i] = 0;
+                CreateDirectoryW(folder.c_str(), nullptr);
+                folder[i] = L'\\';
+            }
+    }
+    for (size_t i = 0; i < entries.size() && !result.cancelled; ++i) {
+        if (!selected.empty() && !selected[i])
+            continue;
+        switch (extractEntry(entries[i], testOnly, result)) {
+        case Outcome::Done: ++result.extracted; break;
+        case Outcome::Skipped: ++result.skipped; break;
+        case Outcome::Failed: ++result.failed; break;
+        case Outcome::Cancelled: result.cancelled = true; break;
+        }
+    }
+    return result;
+}
+
+Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly, ExtractResult &result)
+{
+    const std::wstring relative = safeRelativePath(entry.name);
+    if (relative.empty()) {
+        result.report += L"Refused (outside the folder): " + entry.name + L"\r\n";
+        return Outcome::Failed;
+    }
+    if (entry.isFolder()) {
+        if (!testOnly && !makeFolders(relative, true)) {
+            result.report += L"Cannot create the folder " + relative + L"\r\n";
+            return Outcome::Failed;
+        }
+        return Outcome::Done;
+    }
+    const std::wstring path = m_folder + relative;
+    HANDLE out = INVALID_HANDLE_VALUE;
+    if (!testOnly) {
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            Overwrite rule = m_mode;
+            if (rule == Overwrite::Ask) {
+                const OverwriteAnswer answer = askOverwrite ? askOverwrite(path) : OverwriteAnswer::No;
+                if (answer == OverwriteAnswer::Cancel)
+                    return Outcome::Cancelled;
+                if (answer == OverwriteAnswer::YesToAll)
+                    m_mode = Overwrite::Always;
+                if (answer == OverwriteAnswer::NoToAll)
+                    m_mode = Overwrite::Never;
+                rule = answer == OverwriteAnswer::Yes || answer == OverwriteAnswer::YesToAll ? Overwrite::Always
+                                                                                           : Overwrite::Never;
+            }
+            if (rule == Overwrite::Never) {
+                m_done += entry.uncompressedSize;
+                return Outcome::Skipped;
+            }
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+        if (!makeFolders(relative, false)) {
+            result.report += L"Cannot create the folder of " + relative + L"\r\n";
+            return Outcome::Failed;
+        }
+    }
+    for (;;) {
+        if (!testOnly) {
+            out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (out == INVALID_HANDLE_VALUE) {
+                result.report += L"Cannot write " + path + L"\r\n";
+                return Outcome::Failed;
+            }
+        }
+        std::wstring problem;
+        bool wrongPassword = false;
+        const uint64_t doneBefore = m_done;
+        const bool ok = writeData(entry, out, testOnly, problem, wrongPassword);
+        if (ok && !testOnly) {
+            FILETIME local, utc;
+            if (DosDateTimeToFileTime(entry.dosDate, entry.dosTime, &local) && LocalFileTimeToFileTime(&local, &utc))
+                SetFileTime(out, nullptr, nullptr, &utc);
+        }
+        if (out != INVALID_HANDLE_VALUE)
+            CloseHandle(out);
+        if (ok)
+            return Outcome::Done;
+        if (!testOnly)
+            DeleteFileW(path.c_str());
+        m_done = doneBefore;
+        if (problem == L"cancelled")
+            return Outcome::Cancelled;
+        if (wrongPassword && askPassword) {
+            std::string password = m_password;
+            if (!askPassword(entry.name, password))
+                return Outcome::Cancelled;
+            m_password = password;
+            continue; // try again with the new password
+        }
+        result.report += problem + L": " + entry.name + L"\r\n";
+        return Outcome::Failed;
+    }
+}
+
+bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, std::wstring &problem,
+                          bool &wrongPassword)
+{
+    uint8_t local[LocalHeader::kSize];
+    if (!m_archive.readAt(entry.localHeaderOffset, local, sizeof local)
+        || ByteCursor::loadU32(local) != kLocalHeaderSignature) {
+        problem = L"Damaged data (local header)";
+        return false;
+    }
+    const LocalHeader lh = LocalHeader::parse(local);
+    uint64_t at = entry.localHeaderOffset + LocalHeader::kSize + lh.nameLength + lh.extraLength;
+    uint64_t remaining = entry.compressedSize;
+    if (entry.method != 0 && entry.method != 8) {
+        problem = L"Compression method not supported";
+        return false;
+    }
+
+    PkCrypt crypt(m_password);
+    if (entry.encrypted()) {
+        if (m_password.empty()) {
+            problem = L"Password needed";
+            wrongPassword = true;
+            return false;
+        }
+        uint8_t header[12];
+        if (remaining < 12 || !m_archive.readAt(at, header, sizeof header)) {
+            problem = L"Damaged data";
+            return false;
+        }
+        const uint8_t check = (entry.flags & kFlagDataDescriptor) ? static_cast<uint8_t>(entry.dosTime >> 8)
+                                                                  : static_cast<uint8_t>(entry.crc32 >> 24);
+        if (!crypt.acceptHeader(header, check)) {
+            problem = L"Wrong password";
+            wrongPassword = true;
+            return false;
+        }
+        at += 12;
+        remaining -= 12;
+    }
+
+    z_stream z {};
+    const bool deflated = entry.method == 8;
+    if (deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK) {
+        problem = L"Out of memory";
+        return false;
+    }
+    std::vector<uint8_t> in(kPiece), outBuffer(kPiece);
+    uLong crc = crc32(0, nullptr, 0);
+    uint64_t written = 0;
+    bool ok = true;
+    bool finished = !deflated && remaining == 0;
+    const auto emit = [&](const uint8_t *data, size_t count) {
+        crc = crc32(crc, data, static_cast<uInt>(count));
+        written += count;
+        m_done += count;
+        DWORD put = 0;
+        if (!testOnly && (!WriteFile(out, data, static_cast<DWORD>(count), &put, nullptr) || put != count)) {
+            problem = L"Cannot write (disk full?)";
+            return false;
+        }
+        if (progress && !progress(m_done, m_total)) {
+            problem = L"cancelled";
+            return false;
+        }
+        return true;
+    };
+    while (ok && remaining > 0) {
+        const size_t piece = remaining < kPiece ? static_cast<size_t>(remaining) : kPiece;
+        if (!m_archive.readAt(at, in.data(), piece)) {
+            problem = L"Damaged data (cut short)";
+            ok = false;
+            break;
+        }
+        at += piece;
+        remaining -= piece;
+        if (entry.encrypted())
+            crypt.decrypt(in.data(), piece);
+        if (!deflated) {
+            ok = emit(in.data(), piece);
+            finished = remaining == 0;
+            continue;
+        }
+        z.next_in = in.data();
+        z.avail_in = static_cast<uInt>(piece);
+        while (ok && z.avail_in > 0 && !finished) {
+            z.next_out = outBuffer.data();
+            z.avail_out = static_cast<uInt>(outBuffer.size());
+            const int status = inflate(&z, Z_NO_FLUSH);
+            if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
+                problem = L"Damaged data";
+                ok = false;
+                break;
+            }
+            const size_t produced = outBuffer.size() - z.avail_out;
+            if (produced > 0)
+                ok = emit(outBuffer.data(), produced);
+            finished = status == Z_STREAM_END;
+            if (status == Z_BUF_ERROR && produced == 0)
+                break;
+        }
+    }
+    if (deflated) {
+        // Flush what inflate still holds when the input ended exactly.
+        while (ok && !finished) {
+            z.next_out = outBuffer.data();
+            z.avail_out = static_cast<uInt>(outBuffer.size());
+            z.avail_in = 0;
+            const int status = inflate(&z, Z_NO_FLUSH);
+            const size_t produced = outBuffer.size() - z.avail_out;
+            if (produced > 0)
+                ok = emit(outBuffer.data(), produced);
+            if (status == Z_STREAM_END)
+                finished = true;
+            else if (produced == 0)
+                break;
+        }
+        inflateEnd(&z);
+    }
+    if (!ok)
+        return false;
+    if (!finished || written != entry.uncompressedSize || crc != entry.crc32) {
+        problem = entry.encrypted() ? L"Wrong password or damaged data (CRC error)" : L"Damaged data (CRC error)";
+        wrongPassword = entry.encrypted();
+        return false;
+    }
+    return true;
+}

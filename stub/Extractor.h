@@ -1,0 +1,54 @@
+#pragma once
+// Extracts (or tests) the entries of the stub's archive into a folder:
+// stored and deflated data with CRC check, file times, folders, traditional
+// encryption, the overwrite rule, and no entry ever written outside the
+// folder.
+
+#include "StubArchive.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+enum class Overwrite { Ask, Always, Never };
+enum class OverwriteAnswer { Yes, No, YesToAll, NoToAll, Cancel };
+
+struct ExtractResult {
+    int extracted = 0;
+    int skipped = 0;
+    int failed = 0;
+    bool cancelled = false;
+    std::wstring report; // one line per problem
+};
+
+class Extractor {
+public:
+    Extractor(const StubArchive &archive, std::wstring folder, Overwrite mode, std::string password);
+
+    std::function<OverwriteAnswer(const std::wstring &path)> askOverwrite;
+    // Asks for a (new) password; false when the user cancels.
+    std::function<bool(const std::wstring &entry, std::string &password)> askPassword;
+    // Progress in bytes of uncompressed data; false asks to stop.
+    std::function<bool(uint64_t done, uint64_t total)> progress;
+
+    // Extracts the selected entries (all when selected is empty); with
+    // testOnly nothing is written and only the data is checked.
+    ExtractResult run(const std::vector<bool> &selected, bool testOnly);
+
+    // The entry's name as a path below the folder, with "\" separators, or
+    // empty when it would land outside it (absolute, drive, "..", device).
+    static std::wstring safeRelativePath(const std::wstring &name);
+
+private:
+    enum class Outcome { Done, Skipped, Failed, Cancelled };
+    Outcome extractEntry(const StubEntry &entry, bool testOnly, ExtractResult &result);
+    bool writeData(const StubEntry &entry, HANDLE out, bool testOnly, std::wstring &problem, bool &wrongPassword);
+    bool makeFolders(const std::wstring &relative, bool includingLast);
+
+    const StubArchive &m_archive;
+    std::wstring m_folder; // ends with "\"
+    Overwrite m_mode;
+    std::string m_password;
+    uint64_t m_done = 0;
+    uint64_t m_total = 0;
+};
