@@ -500,11 +500,22 @@ INT_PTR CALLBACK mainProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     return FALSE;
 }
 
+std::wstring decimal(uint64_t n)
+{
+    wchar_t digits[24];
+    wchar_t *p = digits + 23;
+    *p = 0;
+    do
+        *--p = static_cast<wchar_t>(L'0' + n % 10);
+    while ((n /= 10) != 0);
+    return p;
+}
+
 int listContents(const App &app)
 {
     std::wstring text;
     for (const StubEntry &e : app.archive.entries())
-        text += std::to_wstring(e.uncompressedSize) + L"\t" + e.name + L"\r\n";
+        text += decimal(e.uncompressedSize) + L"\t" + e.name + L"\r\n";
     writeStd(STD_OUTPUT_HANDLE, text);
     return kSuccess;
 }
@@ -548,6 +559,15 @@ int afterExtraction(App &app)
 }
 
 } // namespace
+
+// Built without exceptions: a failure inside the C++ library ends the program
+// at once, without the library's message code (which would double the size).
+namespace __gnu_cxx {
+void __verbose_terminate_handler()
+{
+    ExitProcess(kError);
+}
+} // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {

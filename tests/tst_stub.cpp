@@ -1,0 +1,346 @@
+// The extractor stub, run for real under wine64: executables written by the
+// engine from archives made by Info-ZIP zip extract, test and list as they
+// should, and refuse what they must.
+
+#include "Fixtures.h"
+#include "PeImage.h"
+#include "ScriptedHost.h"
+#include "ZipArchiver.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kStub64 = QStringLiteral(MANTOLE_BIN_DIR "/SfxStub64.bin");
+const QString kStub32 = QStringLiteral(MANTOLE_BIN_DIR "/SfxStub.bin");
+
+struct Run {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+QString windowsPath(const QString &path)
+{
+    return QStringLiteral("Z:") + QString(path).replace('/', '\\');
+}
+
+Run runStub(const QString &exe, const QStringList &args)
+{
+    QProcess wine;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(MANTOLE_WINE_PREFIX));
+    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    env.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+    env.remove(QStringLiteral("DISPLAY"));
+    wine.setProcessEnvironment(env);
+    wine.start(QStringLiteral("wine"), QStringList{exe} + args);
+    if (!wine.waitForFinished(120000))
+        wine.kill();
+    return {wine.exitStatus() == QProcess::NormalExit ? wine.exitCode() : -1,
+            QString::fromUtf8(wine.readAllStandardOutput()), QString::fromUtf8(wine.readAllStandardError())};
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QVERIFY(Fixtures::write(path, bytes));
+}
+
+QByteArray pseudoRandom(int size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &c : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        c = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
+void zip(const QString &folder, const QStringList &args)
+{
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.start(QStringLiteral("zip"), args);
+    QVERIFY(p.waitForFinished());
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+}
+
+// Every file below `original` is in `copy` with the same bytes, and no more.
+void compareTrees(const QString &original, const QString &copy)
+{
+    QStringList expected, found;
+    for (QDirIterator it(original, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        expected << QDir(original).relativeFilePath(it.next());
+    for (QDirIterator it(copy, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        found << QDir(copy).relativeFilePath(it.next());
+    expected.sort();
+    found.sort();
+    QCOMPARE(found, expected);
+    for (const QString &name : expected)
+        QVERIFY2(Fixtures::readFile(original + '/' + name) == Fixtures::readFile(copy + '/' + name), qPrintable(name));
+}
+
+} // namespace
+
+class TestStub : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void extractsEverything();
+    void overwriteModes_data();
+    void overwriteModes();
+    void listsAndTests();
+    void refusesEntriesOutsideTheFolder();
+    void damagedArchive_data();
+    void damagedArchive();
+    void wrongPasswordIsAnError();
+    void findsArchiveBeforeCodeSignature();
+    void silentModeReturnsCommandExitCode();
+    void shippedStubTakesIcons();
+
+private:
+    // An executable of the archive, written by the engine.
+    QString makeExe(const QString &zipPath, const std::function<void(TZipArchiver &)> &options = {});
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_tree;
+    QString m_zip;
+};
+
+void TestStub::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty()
+        || !QFile::exists(QStringLiteral(MANTOLE_WINE_PREFIX "/system.reg")))
+        QSKIP("wine is not installed; ./test.sh installs it");
+    if (QStandardPaths::findExecutable(QStringLiteral("zip")).isEmpty())
+        QSKIP("zip is not installed; ./test.sh installs it");
+}
+
+void TestStub::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_tree = m_dir->filePath(QStringLiteral("tree"));
+    writeFile(m_tree + QStringLiteral("/docs/deep/notes.txt"), QByteArray("nested\n").repeated(100));
+    writeFile(m_tree + QStringLiteral("/été/naïve façade.txt"), "accents");
+    writeFile(m_tree + QStringLiteral("/empty.txt"), QByteArray());
+    writeFile(m_tree + QStringLiteral("/random.bin"), pseudoRandom(4 * 1024 * 1024 + 123, 7));
+    writeFile(m_tree + QStringLiteral("/text.txt"), QByteArray("compressible line of text\n").repeated(200000));
+    writeFile(m_tree + QStringLiteral("/secret.txt"), "only with the password");
+    m_zip = m_dir->filePath(QStringLiteral("in.zip"));
+    zip(m_tree, {QStringLiteral("-qr"), m_zip, QStringLiteral("."), QStringLiteral("-x"), QStringLiteral("secret.txt")});
+    zip(m_tree, {QStringLiteral("-q"), QStringLiteral("-P"), QStringLiteral("pass word"), m_zip,
+                 QStringLiteral("secret.txt")});
+}
+
+QString TestStub::makeExe(const QString &zipPath, const std::function<void(TZipArchiver &)> &options)
+{
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.HowToDelete = htdFinal;
+    za.SFXPath = kStub64;
+    if (options)
+        options(za);
+    const QString work = m_dir->filePath(QStringLiteral("work.zip"));
+    QFile::remove(work);
+    QFile::copy(zipPath, work);
+    za.setZipFileName(work);
+    if (za.WriteSFX() != 0)
+        return QString();
+    return za.ZipFileName();
+}
+
+void TestStub::extractsEverything()
+{
+    const QString exe = makeExe(m_zip);
+    QVERIFY(!exe.isEmpty());
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                                QStringLiteral("pass word")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    compareTrees(m_tree, out);
+    // The file time comes from the archive (MS-DOS time: two-second steps).
+    const qint64 drift = QFileInfo(m_tree + QStringLiteral("/text.txt")).lastModified().secsTo(
+        QFileInfo(out + QStringLiteral("/text.txt")).lastModified());
+    QVERIFY2(qAbs(drift) <= 2, qPrintable(QString::number(drift)));
+}
+
+void TestStub::overwriteModes_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("overwriteSwitch");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("always") << int(OvrAlways) << false << true;
+    QTest::newRow("never") << int(OvrNever) << false << false;
+    QTest::newRow("ask, silent: nobody to ask, kept") << int(OvrConfirm) << false << false;
+    QTest::newRow("ask, silent with -y") << int(OvrConfirm) << true << true;
+}
+
+void TestStub::overwriteModes()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, overwriteSwitch);
+    QFETCH(bool, replaced);
+    const QString exe = makeExe(m_zip, [mode](TZipArchiver &za) { za.SFXOverWriteMode = static_cast<OvrOpts>(mode); });
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    writeFile(out + QStringLiteral("/docs/deep/notes.txt"), "the user's own version");
+    writeFile(out + QStringLiteral("/empty.txt"), "not empty any more");
+    QStringList args{QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                     QStringLiteral("pass word")};
+    if (overwriteSwitch)
+        args << QStringLiteral("-y");
+    const Run r = runStub(exe, args);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(Fixtures::readFile(out + QStringLiteral("/docs/deep/notes.txt")),
+             replaced ? QByteArray("nested\n").repeated(100) : QByteArray("the user's own version"));
+    QCOMPARE(Fixtures::readFile(out + QStringLiteral("/empty.txt")),
+             replaced ? QByteArray() : QByteArray("not empty any more"));
+    QCOMPARE(Fixtures::readFile(out + QStringLiteral("/text.txt")), Fixtures::readFile(m_tree + QStringLiteral("/text.txt")));
+}
+
+void TestStub::listsAndTests()
+{
+    const QString exe = makeExe(m_zip);
+    Run r = runStub(exe, {QStringLiteral("-l")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("été/naïve façade.txt")), qPrintable(r.out));
+    QVERIFY(r.out.contains(QStringLiteral("4194427\trandom.bin")));
+    r = runStub(exe, {QStringLiteral("-t"), QStringLiteral("-s"), QStringLiteral("-p"), QStringLiteral("pass word")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(QDir(m_dir->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() == 1); // nothing extracted
+}
+
+void TestStub::refusesEntriesOutsideTheFolder()
+{
+    // Hostile names, written as they are by Python's zipfile.
+    const QString hostile = m_dir->filePath(QStringLiteral("hostile.zip"));
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n"
+                                 "for n in ['../evil.txt', 'a/../../evil2.txt', '/abs.txt', 'C:/drive.txt',"
+                                 " 'CON.txt', 'ok.txt']:\n    z.writestr(n, 'x')\nz.close()"),
+                  hostile});
+    QVERIFY(python.waitForFinished());
+    QCOMPARE(python.exitCode(), 0);
+    const QString exe = makeExe(hostile);
+    const QString out = m_dir->filePath(QStringLiteral("deep/out"));
+    QDir().mkpath(out);
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out)});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("../evil.txt")), qPrintable(r.err));
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("ok.txt")});
+    QCOMPARE(QDir(m_dir->filePath(QStringLiteral("deep"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("out")});
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("evil.txt"))));
+    QVERIFY(!QFile::exists(QStringLiteral("/abs.txt")));
+}
+
+void TestStub::damagedArchive_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("changed data") << "data" << "CRC";
+    QTest::newRow("directory cut off") << "cut" << "holds no archive";
+}
+
+void TestStub::damagedArchive()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, said);
+    const QString exe = makeExe(m_zip);
+    QByteArray bytes = Fixtures::readFile(exe);
+    if (damage == QLatin1String("data")) {
+        // Inside random.bin's data, a little after its local header's name.
+        const qsizetype where = bytes.indexOf(QByteArray("random.bin")) + 200;
+        bytes[where] = static_cast<char>(bytes[where] ^ 0x55);
+    } else {
+        bytes.chop(100);
+    }
+    QVERIFY(Fixtures::write(exe, bytes));
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                                QStringLiteral("pass word")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(said), qPrintable(r.err));
+}
+
+void TestStub::wrongPasswordIsAnError()
+{
+    const QString exe = makeExe(m_zip);
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                                QStringLiteral("wrong")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("secret.txt")), qPrintable(r.err));
+    QVERIFY(!QFile::exists(out + QStringLiteral("/secret.txt")));
+    QVERIFY(QFile::exists(out + QStringLiteral("/text.txt")));
+}
+
+void TestStub::findsArchiveBeforeCodeSignature()
+{
+    // A signing tool appends a certificate table and records it in the
+    // optional header's security directory (entry 4, a file offset).
+    const QString exe = makeExe(m_zip);
+    QByteArray bytes = Fixtures::readFile(exe);
+    while (bytes.size() % 8)
+        bytes.append('\0');
+    const quint32 certificateAt = static_cast<quint32>(bytes.size());
+    QByteArray certificate(512, '\x5A');
+    Fixtures::putU32(certificate, 0, 512);
+    bytes.append(certificate);
+    const quint32 pe = Fixtures::getU32(bytes, 60);
+    const bool plus = static_cast<unsigned char>(bytes[pe + 24]) == 0x0B && bytes[pe + 25] == 2;
+    const qsizetype security = pe + 24 + (plus ? 112 : 96) + 4 * 8;
+    Fixtures::putU32(bytes, security, certificateAt);
+    Fixtures::putU32(bytes, security + 4, 512);
+    QVERIFY(Fixtures::write(exe, bytes));
+
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                                QStringLiteral("pass word")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    compareTrees(m_tree, out);
+}
+
+void TestStub::silentModeReturnsCommandExitCode()
+{
+    const QString exe = makeExe(m_zip, [](TZipArchiver &za) { za.SFXCommandLine = QStringLiteral("cmd.exe /c exit 7"); });
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                                QStringLiteral("pass word")});
+    QCOMPARE(r.exitCode, 7);
+}
+
+void TestStub::shippedStubTakesIcons()
+{
+    // The shipped PE32 stub accepts an icon of the icon library, and the
+    // icon read back from the executable is that icon.
+    const std::optional<PeImage> library = PeImage::parse(Fixtures::readFile(QStringLiteral(MANTOLE_BIN_DIR "/icones.dll")));
+    QVERIFY(library);
+    for (int i = 0; i < 16; ++i)
+        QCOMPARE(library->iconFile(i).size(), 766);
+    const QByteArray icon = library->iconFile(5);
+    const QString exe = makeExe(m_zip, [&icon](TZipArchiver &za) {
+        za.SFXPath = kStub32;
+        za.setSFXIcon(icon);
+    });
+    QVERIFY(!exe.isEmpty());
+    const QByteArray bytes = Fixtures::readFile(exe);
+    const std::optional<PeImage> patched = PeImage::parse(bytes);
+    QVERIFY(patched);
+    QCOMPARE(patched->iconFile(0).mid(22), icon.mid(22));
+    QCOMPARE(static_cast<unsigned char>(bytes[Fixtures::getU32(bytes, 60) + 24]), 0x0Bu); // PE32
+    QVERIFY(QFileInfo(kStub32).size() < 256 * 1024);
+}
+
+QTEST_GUILESS_MAIN(TestStub)
+#include "tst_stub.moc"
