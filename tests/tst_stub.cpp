@@ -105,6 +105,8 @@ private slots:
     void wrongPasswordIsAnError();
     void findsArchiveBeforeCodeSignature();
     void silentModeReturnsCommandExitCode();
+    void commandRunsInExtractionFolder();
+    void archiveSimplyAppended();
     void shippedStubTakesIcons();
 
 private:
@@ -318,6 +320,31 @@ void TestStub::silentModeReturnsCommandExitCode()
     const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
                                 QStringLiteral("pass word")});
     QCOMPARE(r.exitCode, 7);
+}
+
+void TestStub::commandRunsInExtractionFolder()
+{
+    // "><" stands for the extraction folder.
+    const QString exe = makeExe(m_zip, [](TZipArchiver &za) {
+        za.SFXCommandLine = QStringLiteral("cmd.exe /c copy ><empty.txt ><copied.txt");
+    });
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                                QStringLiteral("pass word")});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(QFile::exists(out + QStringLiteral("/copied.txt")));
+}
+
+void TestStub::archiveSimplyAppended()
+{
+    // No options header, offsets relative to the archive's own start.
+    const QString exe = m_dir->filePath(QStringLiteral("appended.exe"));
+    QVERIFY(Fixtures::write(exe, Fixtures::readFile(kStub64) + Fixtures::readFile(m_zip)));
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                                QStringLiteral("pass word")});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    compareTrees(m_tree, out);
 }
 
 void TestStub::shippedStubTakesIcons()
