@@ -560,15 +560,6 @@ int afterExtraction(App &app)
 
 } // namespace
 
-// Built without exceptions: a failure inside the C++ library ends the program
-// at once, without the library's message code (which would double the size).
-namespace __gnu_cxx {
-void __verbose_terminate_handler()
-{
-    ExitProcess(kError);
-}
-} // namespace __gnu_cxx
-
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};

@@ -19,6 +19,9 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# A Wine session left by runs without a display would swallow our windows.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 
 title="Mantole smoke test"
 mkdir "$work/target"

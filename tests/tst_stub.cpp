@@ -366,7 +366,7 @@ void TestStub::shippedStubTakesIcons()
     QVERIFY(patched);
     QCOMPARE(patched->iconFile(0).mid(22), icon.mid(22));
     QCOMPARE(static_cast<unsigned char>(bytes[Fixtures::getU32(bytes, 60) + 24]), 0x0Bu); // PE32
-    QVERIFY(QFileInfo(kStub32).size() < 256 * 1024);
+    QVERIFY(QFileInfo(kStub32).size() < 150 * 1024);
 }
 
 QTEST_GUILESS_MAIN(TestStub)
