@@ -367,6 +367,25 @@ void TestStub::shippedStubTakesIcons()
     QCOMPARE(patched->iconFile(0).mid(22), icon.mid(22));
     QCOMPARE(static_cast<unsigned char>(bytes[Fixtures::getU32(bytes, 60) + 24]), 0x0Bu); // PE32
     QVERIFY(QFileInfo(kStub32).size() < 150 * 1024);
+
+    // Its manifest asks for no elevation, whatever the file is called.
+    const QByteArray stub = Fixtures::readFile(kStub32);
+    const std::optional<PeImage> pe = PeImage::parse(stub);
+    QByteArray manifest;
+    for (const PeImage::DirectoryEntry &type : pe->directoryAt(0)) {
+        if (type.nameOrId != 24 || !type.isSubdirectory())
+            continue;
+        const PeImage::DirectoryEntry id = pe->directoryAt(type.target()).at(0);
+        const PeImage::DirectoryEntry language = pe->directoryAt(id.target()).at(0);
+        const std::optional<PeImage::DataEntry> data = pe->dataEntryAt(language.target());
+        QVERIFY(data);
+        manifest = stub.mid(*pe->resourceFileOffset(data->rva), data->size);
+    }
+    QVERIFY(manifest.contains("requestedExecutionLevel level=\"asInvoker\""));
+    QVERIFY(manifest.contains("Microsoft.Windows.Common-Controls"));
+    // One icon only: group 1 holding a single 744-byte image.
+    QCOMPARE(pe->iconFile(0).size(), 766);
+    QVERIFY(pe->iconFile(1).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestStub)
