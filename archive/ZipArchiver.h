@@ -124,9 +124,9 @@ public:
     quint32 PasswordReqCount() const { return m_passwordReqCount; }
     void setPasswordReqCount(quint32 count);
     const QStringList &FSpecArgs() const { return m_fSpecArgs; }
-    void setFSpecArgs(const QStringList &specs) { m_fSpecArgs = specs; }
+    void setFSpecArgs(const QStringList &patterns) { m_fSpecArgs = patterns; }
     const QStringList &FSpecArgsExcl() const { return m_fSpecArgsExcl; }
-    void setFSpecArgsExcl(const QStringList &specs) { m_fSpecArgsExcl = specs; }
+    void setFSpecArgsExcl(const QStringList &patterns) { m_fSpecArgsExcl = patterns; }
     // The icon in icon-file form (the bytes of a .ico file); empty for none.
     const QByteArray &SFXIcon() const { return m_sfxIcon; }
     void setSFXIcon(const QByteArray &icon) { m_sfxIcon = icon; }

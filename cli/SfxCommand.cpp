@@ -57,16 +57,16 @@ bool moveInto(const QString &from, const QString &to)
     return from == to || ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
-std::optional<QByteArray> loadIcon(const QString &spec, QString *error)
+std::optional<QByteArray> loadIcon(const QString &argument, QString *error)
 {
-    QString path = spec;
+    QString path = argument;
     int index = 0;
-    const int colon = spec.lastIndexOf(':');
+    const int colon = argument.lastIndexOf(':');
     if (colon > 0) {
         bool ok = false;
-        const int parsed = spec.mid(colon + 1).toInt(&ok);
+        const int parsed = argument.mid(colon + 1).toInt(&ok);
         if (ok) {
-            path = spec.left(colon);
+            path = argument.left(colon);
             index = parsed;
         }
     }

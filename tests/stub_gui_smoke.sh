@@ -19,7 +19,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-# A Wine session left by runs without a display would swallow our windows.
+# A Wine server left running by tests without a display would swallow our windows.
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 

@@ -95,10 +95,10 @@ void TestArchiver::versionInfoAndListsAreCopies()
     za.setVersionInfo(QStringLiteral("9.99"));
     QCOMPARE(za.VersionInfo(), QStringLiteral("2.00"));
 
-    QStringList specs{QStringLiteral("*.txt")};
-    za.setFSpecArgs(specs);
-    za.setFSpecArgsExcl(specs);
-    specs.append(QStringLiteral("*.doc"));
+    QStringList patterns{QStringLiteral("*.txt")};
+    za.setFSpecArgs(patterns);
+    za.setFSpecArgsExcl(patterns);
+    patterns.append(QStringLiteral("*.doc"));
     QCOMPARE(za.FSpecArgs(), QStringList{QStringLiteral("*.txt")});
     QCOMPARE(za.FSpecArgsExcl(), QStringList{QStringLiteral("*.txt")});
 }
