@@ -27,12 +27,13 @@ bool isAscii(const QByteArray &text)
 } // namespace
 
 TZipArchiver::TZipArchiver(ArchiverHost *host)
-    : m_host(host ? host : &silentHost()), m_volumes(&VolumeProbe::system())
+    : m_callerHandle(registerCaller(this)), m_host(host ? host : &silentHost()), m_volumes(&VolumeProbe::system())
 {
 }
 
 TZipArchiver::~TZipArchiver()
 {
+    unregisterCaller(m_callerHandle);
     ClearEntries();
 }
 

@@ -23,6 +23,7 @@
 #include <optional>
 #include <vector>
 
+class LibraryRequest;
 class PeImage;
 class QFileDevice;
 class QIODevice;
@@ -239,7 +240,43 @@ public:
     // The RVA of the first 744-byte image of icon 1, if any.
     static std::optional<quint32> FindIconImage(const PeImage &pe);
 
+    // ---- The compression libraries ----
+    // Load a library (DLLDirectory, then the program's folder, then the
+    // system search); false, with a message, when it cannot be loaded.
+    bool LoadZipLibrary();
+    bool LoadUnzipLibrary();
+    void UnloadZipLibrary();
+    void UnloadUnzipLibrary();
+    // The library's interface version; loads it for the question when it is
+    // not loaded. 0 when it cannot be loaded.
+    int ZipLibraryVersion();
+    int UnzipLibraryVersion();
+    // The request blocks of a library of the given interface version, from
+    // the component's properties; nullopt when the old layouts lack room for
+    // all the specifications.
+    std::optional<LibraryRequest> buildZipRequest(int version, const QString &archive) const;
+    std::optional<LibraryRequest> buildUnzipRequest(int version, const QString &archive,
+                                                    const QByteArray &password) const;
+    // Handles one callback record from a library: -1 asks it to stop.
+    int32_t LibraryCallback(uint8_t *record);
+    // Ask the user for a password through the host (two matching entries
+    // for an add); empty when none was given.
+    QString AskAddPassword();
+    QString AskExtractPassword();
+
 private:
+    enum LibraryKind { ZipLibrary, UnzipLibrary };
+    bool loadLibrary(LibraryKind kind);
+    void unloadLibrary(LibraryKind kind);
+    int libraryVersion(LibraryKind kind);
+    static bool isLibraryLoaded(LibraryKind kind);
+    static int32_t callLibrary(LibraryKind kind, LibraryRequest &request);
+    void fillCommonFields(LibraryRequest &request) const;
+    void answerPasswordRequest(uint8_t *record, const QString &name);
+    static uint32_t registerCaller(TZipArchiver *za);
+    static void unregisterCaller(uint32_t handle);
+    uint32_t m_callerHandle;
+
     // Busy cursor for the lifetime of an operation.
     class BusyScope {
     public:
