@@ -259,6 +259,10 @@ public:
                                                     const QByteArray &password) const;
     // Handles one callback record from a library: -1 asks it to stop.
     int32_t LibraryCallback(uint8_t *record);
+    // Extracts (or with ExtrTest tests) the entries that FSpecArgs names
+    // through the extraction library; ProcessedCount tells how many went
+    // well. The directory is not re-read.
+    void ExtractEntries();
     // Ask the user for a password through the host (two matching entries
     // for an add); empty when none was given.
     QString AskAddPassword();

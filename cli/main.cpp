@@ -1,6 +1,7 @@
 // mantole-cli: the archive engine from a terminal, for scripts, batch work
 // and benchmarks.
 
+#include "ExtractCommand.h"
 #include "ListCommand.h"
 #include "SfxCommand.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 void printUsage(FILE *to)
 {
-    std::fprintf(to, "Usage:\n%s%s", ListCommand::usage(), SfxCommand::usage());
+    std::fprintf(to, "Usage:\n%s%s%s", ListCommand::usage(), SfxCommand::usage(), ExtractCommand::usage());
 }
 
 } // namespace
@@ -34,6 +35,10 @@ int main(int argc, char *argv[])
         return SfxCommand::runToExe(args);
     if (command == QLatin1String("to-zip"))
         return SfxCommand::runToZip(args);
+    if (command == QLatin1String("extract"))
+        return ExtractCommand::runExtract(args);
+    if (command == QLatin1String("test"))
+        return ExtractCommand::runTest(args);
     if (command == QLatin1String("info"))
         return SfxCommand::runInfo(args);
     std::fprintf(stderr, "mantole-cli: unknown command %s\n", qPrintable(command));

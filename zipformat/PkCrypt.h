@@ -1,11 +1,12 @@
 #pragma once
 // Traditional PKWARE encryption (APPNOTE 6.1): the three-key stream cipher.
 
-#include <zlib.h>
-
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+namespace zipformat {
 
 class PkCrypt {
 public:
@@ -24,17 +25,27 @@ public:
     void decrypt(uint8_t *data, size_t count)
     {
         for (size_t i = 0; i < count; ++i) {
-            const uint16_t t = static_cast<uint16_t>(m_keys[2] | 2);
+            const uint32_t t = (m_keys[2] | 2) & 0xFFFF; // 32-bit: the product does not fit an int
             data[i] ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
             update(data[i]);
         }
     }
 
 private:
+    // One step of the ZIP CRC-32 (reflected polynomial 0xEDB88320).
     static uint32_t crcByte(uint32_t crc, uint8_t b)
     {
-        static const auto *table = get_crc_table();
-        return static_cast<uint32_t>(table[(crc ^ b) & 0xFF]) ^ (crc >> 8);
+        static const std::array<uint32_t, 256> table = [] {
+            std::array<uint32_t, 256> t {};
+            for (uint32_t n = 0; n < 256; ++n) {
+                uint32_t c = n;
+                for (int k = 0; k < 8; ++k)
+                    c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+                t[n] = c;
+            }
+            return t;
+        }();
+        return table[(crc ^ b) & 0xFF] ^ (crc >> 8);
     }
     void update(uint8_t c)
     {
@@ -45,3 +56,5 @@ private:
 
     uint32_t m_keys[3] = {0x12345678u, 0x23456789u, 0x34567890u};
 };
+
+} // namespace zipformat

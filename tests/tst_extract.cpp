@@ -1,0 +1,240 @@
+// Extracting and testing through the extraction library, judged against
+// Info-ZIP unzip on the same archives.
+
+#include "Fixtures.h"
+#include "ScriptedHost.h"
+#include "ZipArchiver.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QStringList treeOf(const QString &folder)
+{
+    QStringList files;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+void compareTrees(const QString &expected, const QString &found)
+{
+    QCOMPARE(treeOf(found), treeOf(expected));
+    for (const QString &name : treeOf(expected))
+        QVERIFY2(Fixtures::readFile(expected + '/' + name) == Fixtures::readFile(found + '/' + name), qPrintable(name));
+}
+
+int unzip(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral("unzip"), args);
+    p.waitForFinished(120000);
+    return p.exitCode();
+}
+
+// A component ready to use the built extraction library.
+struct Setup {
+    Setup()
+    {
+        za.setDLLDirectory(QStringLiteral(MANTOLE_BIN_DIR));
+        za.HowToDelete = htdFinal;
+    }
+    ScriptedHost host;
+    TZipArchiver za{&host};
+};
+
+} // namespace
+
+class TestExtract : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void extractsLikeUnzip_data();
+    void extractsLikeUnzip();
+    void testCountsSoundEntries_data();
+    void testCountsSoundEntries();
+    void encryptedEntries();
+    void passwordAskedWhenMissing();
+    void hostileNamesStayInside();
+    void spannedSetIsJoinedFirst();
+    void missingArchive();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previousFolder;
+};
+
+void TestExtract::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_previousFolder = QDir::currentPath();
+}
+
+void TestExtract::cleanup()
+{
+    QDir::setCurrent(m_previousFolder); // extraction moves into its folder
+}
+
+void TestExtract::extractsLikeUnzip_data()
+{
+    QTest::addColumn<QString>("fixture");
+    for (const char *f : {"plain.zip", "sevenzip.zip", "descriptors.zip", "utf8-names.zip", "shifted.exe",
+                          "appended.exe", "zip64-extra-offsets.zip", "comment.zip"})
+        QTest::newRow(f) << f;
+}
+
+void TestExtract::extractsLikeUnzip()
+{
+    QFETCH(QString, fixture);
+    const QString ours = m_dir->filePath(QStringLiteral("ours"));
+    const QString theirs = m_dir->filePath(QStringLiteral("theirs"));
+    QDir().mkpath(ours);
+    QVERIFY(unzip({QStringLiteral("-qq"), Fixtures::path(fixture), QStringLiteral("-d"), theirs}) <= 1);
+    Setup s;
+    s.za.setZipFileName(Fixtures::path(fixture));
+    s.za.ExtrBaseDir = ours;
+    s.za.ExtrOptions = ExtrOpts{ExtrDirNames};
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, s.za.Count());
+    QVERIFY(s.za.FSpecArgs().isEmpty());
+    QVERIFY(!s.za.UnzipBusy);
+    compareTrees(theirs, ours);
+}
+
+void TestExtract::testCountsSoundEntries_data()
+{
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("sound") << false;
+    QTest::newRow("one entry damaged") << true;
+}
+
+void TestExtract::testCountsSoundEntries()
+{
+    QFETCH(bool, damaged);
+    QByteArray bytes = Fixtures::read(QStringLiteral("plain.zip"));
+    if (damaged) {
+        const qsizetype at = bytes.indexOf("data.bin") + 100; // inside its data
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x5A);
+    }
+    const QString path = m_dir->filePath(QStringLiteral("t.zip"));
+    QVERIFY(Fixtures::write(path, bytes));
+    Setup s;
+    QList<int> codes;
+    s.za.OnMessage = [&](TZipArchiver *, int code, const QString &) { codes << code; };
+    s.za.setZipFileName(path);
+    s.za.ExtrOptions = ExtrOpts{ExtrTest};
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, s.za.Count() - (damaged ? 1 : 0));
+    QCOMPARE(codes.isEmpty(), !damaged);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("t.zip")});
+}
+
+void TestExtract::encryptedEntries()
+{
+    // Made by Info-ZIP zip -P.
+    for (const char *password : {"secret", "wrong"}) {
+        const QString out = m_dir->filePath(QString::fromLatin1(password));
+        QDir().mkpath(out);
+        Setup s;
+        s.za.setZipFileName(Fixtures::path(QStringLiteral("encrypted.zip")));
+        s.za.Password = QString::fromLatin1(password);
+        s.za.ExtrBaseDir = out;
+        s.za.ExtrOptions = ExtrOpts{ExtrDirNames};
+        s.za.setFSpecArgs({QStringLiteral("*.*")});
+        s.za.setPasswordReqCount(0);
+        s.za.ExtractEntries();
+        const bool right = qstrcmp(password, "secret") == 0;
+        QCOMPARE(s.za.ProcessedCount, right ? 2 : 0);
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), right ? 2 : 0);
+        if (right) {
+            const QString theirs = m_dir->filePath(QStringLiteral("theirs"));
+            QCOMPARE(unzip({QStringLiteral("-qq"), QStringLiteral("-P"), QStringLiteral("secret"),
+                            Fixtures::path(QStringLiteral("encrypted.zip")), QStringLiteral("-d"), theirs}), 0);
+            compareTrees(theirs, out);
+        }
+    }
+}
+
+void TestExtract::passwordAskedWhenMissing()
+{
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    Setup s;
+    s.host.passwords = {QStringLiteral("nope"), QStringLiteral("secret")};
+    s.za.setZipFileName(Fixtures::path(QStringLiteral("encrypted.zip")));
+    s.za.ExtrBaseDir = out;
+    s.za.setFSpecArgs({QStringLiteral("readme.txt")});
+    s.za.setPasswordReqCount(3);
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 1);
+    QCOMPARE(s.host.passwordPrompts.size(), 2);
+    QCOMPARE(Fixtures::readFile(out + QStringLiteral("/readme.txt")), QByteArray("Mantole test file\n").repeated(40));
+    QCOMPARE(s.za.Password, QString());
+}
+
+void TestExtract::hostileNamesStayInside()
+{
+    const QString hostile = m_dir->filePath(QStringLiteral("hostile.zip"));
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n"
+                                 "for n in ['../evil.txt', 'a/../../evil2.txt', '/abs-mantole.txt', 'C:/drive.txt',"
+                                 " 'ok.txt']:\n    z.writestr(n, 'x')\nz.close()"),
+                  hostile});
+    QVERIFY(python.waitForFinished());
+    const QString out = m_dir->filePath(QStringLiteral("deep/out"));
+    QDir().mkpath(out);
+    Setup s;
+    QStringList skipped;
+    s.za.OnExtractSkipped = [&](TZipArchiver *, const QString &name, UnZipSkipTypes, int) { skipped << name; };
+    s.za.setZipFileName(hostile);
+    s.za.ExtrBaseDir = out;
+    s.za.ExtrOptions = ExtrOpts{ExtrDirNames};
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 1);
+    QCOMPARE(skipped.size(), 4);
+    QCOMPARE(treeOf(m_dir->filePath(QStringLiteral("deep"))), QStringList{QStringLiteral("out/ok.txt")});
+    QVERIFY(!QFile::exists(QStringLiteral("/abs-mantole.txt")));
+}
+
+void TestExtract::spannedSetIsJoinedFirst()
+{
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const QString theirs = m_dir->filePath(QStringLiteral("theirs"));
+    QDir().mkpath(out);
+    QCOMPARE(unzip({QStringLiteral("-qq"), Fixtures::path(QStringLiteral("set-joined-reference.zip")),
+                    QStringLiteral("-d"), theirs}), 0);
+    Setup s;
+    s.za.TempDir = m_dir->filePath(QStringLiteral("temp"));
+    QDir().mkpath(s.za.TempDir);
+    s.za.setZipFileName(Fixtures::path(QStringLiteral("set003.zip")));
+    s.za.ExtrBaseDir = out;
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 2);
+    compareTrees(theirs, out);
+    QVERIFY(QDir(s.za.TempDir).isEmpty()); // the joined copy is gone
+}
+
+void TestExtract::missingArchive()
+{
+    Setup s;
+    s.za.setZipFileName(m_dir->filePath(QStringLiteral("none.zip")));
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ErrCode, 10102);
+    QCOMPARE(s.za.ProcessedCount, 0);
+}
+
+QTEST_GUILESS_MAIN(TestExtract)
+#include "tst_extract.moc"
