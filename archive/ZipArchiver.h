@@ -263,6 +263,11 @@ public:
     // through the extraction library; ProcessedCount tells how many went
     // well. The directory is not re-read.
     void ExtractEntries();
+    // Adds the files FSpecArgs names to ZipFileName (a new .exe is made
+    // self-extracting first); deletes the entries FSpecArgs names. Both
+    // re-read the directory when something changed.
+    void AddFiles();
+    void DeleteEntries();
     // Ask the user for a password through the host (two matching entries
     // for an add); empty when none was given.
     QString AskAddPassword();
@@ -276,6 +281,7 @@ private:
     static bool isLibraryLoaded(LibraryKind kind);
     static int32_t callLibrary(LibraryKind kind, LibraryRequest &request);
     void fillCommonFields(LibraryRequest &request) const;
+    void runZipLibrary(bool forDelete);
     void answerPasswordRequest(uint8_t *record, const QString &name);
     static uint32_t registerCaller(TZipArchiver *za);
     static void unregisterCaller(uint32_t handle);

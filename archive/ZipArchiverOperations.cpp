@@ -68,3 +68,89 @@ void TZipArchiver::ExtractEntries()
     CancelRequested = false;
     UnzipBusy = false;
 }
+
+void TZipArchiver::AddFiles()
+{
+    ProcessedCount = 0;
+    if (m_fSpecArgs.isEmpty()) {
+        ReportMessage(10301, QString());
+        return;
+    }
+    if (m_zipFileName.isEmpty()) {
+        ReportMessage(10102, QString());
+        return;
+    }
+    if (Unattended && AddOptions.contains(AddEncrypt) && Password.isEmpty()) {
+        ReportMessage(10302, QString());
+        return;
+    }
+    const bool isExe = QFileInfo(m_zipFileName).suffix().toUpper() == QLatin1String("EXE");
+    if (AddOptions.contains(AddDiskSpan) || AddOptions.contains(AddDiskSpanErase)) {
+        // Writing across disks is not done here.
+        if (AddOptions.contains(AddFreshen) || AddOptions.contains(AddUpdate))
+            ReportMessage(10303, QString());
+        else
+            ReportMessage(isExe ? 11041 : 11025, QString());
+        return;
+    }
+    if (ZipBusy)
+        return;
+    if (isExe && ArchiveStart == 0 && !QFileInfo::exists(m_zipFileName)) {
+        // A new executable: the stub with an empty archive, then the files.
+        CreatingEmptySFX = true;
+        const int result = WriteSFX();
+        CreatingEmptySFX = false;
+        if (result != 0) {
+            ReportException(EZipArchiver::CreateWithNumber(10304, result));
+            return;
+        }
+    }
+    runZipLibrary(false);
+}
+
+void TZipArchiver::DeleteEntries()
+{
+    ProcessedCount = 0;
+    if (m_fSpecArgs.isEmpty()) {
+        ReportMessage(10401, QString());
+        return;
+    }
+    if (m_zipFileName.isEmpty() || !QFileInfo(m_zipFileName).isFile()) {
+        ReportMessage(10102, QString());
+        return;
+    }
+    if (ZipBusy)
+        return;
+    runZipLibrary(true);
+}
+
+void TZipArchiver::runZipLibrary(bool forDelete)
+{
+    const bool loadedHere = !isLibraryLoaded(ZipLibrary);
+    if (loadedHere && !LoadZipLibrary())
+        return;
+    ZipBusy = true;
+    CancelRequested = false;
+    const int version = ZipLibraryVersion();
+    try {
+        std::optional<LibraryRequest> request = buildZipRequest(version, m_zipFileName);
+        if (request && forDelete) {
+            request->setFlag(92, true);
+            for (int offset : {80, 72, 88, 96, 100, 28})
+                request->setFlag(offset, false);
+            request->setU16(76, 0);
+        }
+        if (request)
+            ProcessedCount = callLibrary(ZipLibrary, *request);
+    } catch (const std::exception &) {
+        ReportMessage(10101, QString());
+    }
+    m_fSpecArgs.clear();
+    m_fSpecArgsExcl.clear();
+    if (loadedHere)
+        UnloadZipLibrary();
+    CancelRequested = false;
+    ZipBusy = false;
+    if (ProcessedCount > 0)
+        List();
+}

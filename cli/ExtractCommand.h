@@ -1,5 +1,6 @@
 #pragma once
-// mantole-cli extract and test: the extraction library from a terminal.
+// mantole-cli extract, test, add and delete: the compression libraries from
+// a terminal.
 
 #include <QStringList>
 
@@ -8,5 +9,7 @@ public:
     // Each returns the process exit code: 0 only on success.
     static int runExtract(const QStringList &args);
     static int runTest(const QStringList &args);
+    static int runAdd(const QStringList &args);
+    static int runDelete(const QStringList &args);
     static const char *usage();
 };

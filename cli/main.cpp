@@ -39,6 +39,10 @@ int main(int argc, char *argv[])
         return ExtractCommand::runExtract(args);
     if (command == QLatin1String("test"))
         return ExtractCommand::runTest(args);
+    if (command == QLatin1String("add"))
+        return ExtractCommand::runAdd(args);
+    if (command == QLatin1String("delete"))
+        return ExtractCommand::runDelete(args);
     if (command == QLatin1String("info"))
         return SfxCommand::runInfo(args);
     std::fprintf(stderr, "mantole-cli: unknown command %s\n", qPrintable(command));

@@ -49,6 +49,24 @@ bool ArchiveReader::dataOffset(const ArchiveEntry &entry, uint64_t *offset) cons
     return true;
 }
 
+bool ArchiveReader::localRecordLength(const ArchiveEntry &entry, uint64_t *length) const
+{
+    uint64_t data = 0;
+    if (!dataOffset(entry, &data))
+        return false;
+    uint64_t end = data + entry.compressedSize;
+    if (entry.flags & kFlagDataDescriptor) {
+        // The descriptor's signature is optional; Zip64 descriptors hold
+        // 8-byte sizes.
+        uint8_t first[4];
+        const bool signature = readAt(end, first, 4) && ByteCursor::loadU32(first) == kDataDescriptorSignature;
+        const bool wide = entry.compressedSize >= kSaturated32 || entry.uncompressedSize >= kSaturated32;
+        end += (signature ? 4 : 0) + (wide ? 20 : 12);
+    }
+    *length = end - entry.localHeaderOffset;
+    return end <= m_size;
+}
+
 bool ArchiveReader::open(const std::string &path)
 {
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -95,6 +113,12 @@ bool ArchiveReader::open(const std::string &path)
         return fail("the central directory cannot be found (a volume of a spanned set?)");
     const uint64_t dirStart = dirEnd - dirSize;
     const uint64_t delta = dirStart - dirStored; // bytes in front of an unshifted archive
+    m_archiveStart = dirStart;
+    if (eoc.commentLength > 0) {
+        m_comment.resize(eoc.commentLength);
+        if (!readAt(eocOffset + EndOfCentralDir::kSize, m_comment.data(), m_comment.size()))
+            m_comment.clear();
+    }
 
     std::vector<uint8_t> directory(static_cast<size_t>(dirSize));
     if (!readAt(dirStart, directory.data(), directory.size()))
@@ -123,6 +147,8 @@ bool ArchiveReader::open(const std::string &path)
         e.localHeaderOffset = values.localHeaderOffset + delta;
         e.externalAttributes = h.externalAttributes;
         e.hostSystem = h.hostSystem;
+        if (e.localHeaderOffset < m_archiveStart)
+            m_archiveStart = e.localHeaderOffset;
         m_entries.push_back(std::move(e));
     }
     return true;

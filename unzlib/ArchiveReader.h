@@ -29,6 +29,15 @@ public:
     bool open(const std::string &path);
     const std::string &error() const { return m_error; }
     const std::vector<ArchiveEntry> &entries() const { return m_entries; }
+    // Where the archive begins: what lies before it (a self-extracting stub
+    // and its header) is kept as it is by a rewrite.
+    uint64_t archiveStart() const { return m_archiveStart; }
+    uint64_t size() const { return m_size; }
+    // The archive comment as stored.
+    const std::string &comment() const { return m_comment; }
+    // The length of the entry's whole local record: header, name, extra
+    // field, data and data descriptor; false when the header is missing.
+    bool localRecordLength(const ArchiveEntry &entry, uint64_t *length) const;
     bool readAt(uint64_t offset, void *dest, size_t count) const;
     // Where the entry's data starts, after its local header; false when the
     // local header is missing.
@@ -39,6 +48,8 @@ private:
 
     int m_fd = -1;
     uint64_t m_size = 0;
+    uint64_t m_archiveStart = 0;
+    std::string m_comment;
     std::vector<ArchiveEntry> m_entries;
     std::string m_error;
 };

@@ -22,16 +22,28 @@ public:
         decrypt(header, 12);
         return header[11] == check;
     }
+    void encrypt(uint8_t *data, size_t count)
+    {
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t plain = data[i];
+            data[i] ^= streamByte();
+            update(plain);
+        }
+    }
     void decrypt(uint8_t *data, size_t count)
     {
         for (size_t i = 0; i < count; ++i) {
-            const uint32_t t = (m_keys[2] | 2) & 0xFFFF; // 32-bit: the product does not fit an int
-            data[i] ^= static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+            data[i] ^= streamByte();
             update(data[i]);
         }
     }
 
 private:
+    uint8_t streamByte() const
+    {
+        const uint32_t t = (m_keys[2] | 2) & 0xFFFF; // 32-bit: the product does not fit an int
+        return static_cast<uint8_t>((t * (t ^ 1)) >> 8);
+    }
     // One step of the ZIP CRC-32 (reflected polynomial 0xEDB88320).
     static uint32_t crcByte(uint32_t crc, uint8_t b)
     {
