@@ -50,6 +50,7 @@ private slots:
     void updateAndFreshen_data();
     void updateAndFreshen();
     void deleteByName();
+    void zip64CountsAfterDelete();
     void cancelLeavesArchive();
     void refusals();
 
@@ -238,6 +239,25 @@ void TestAddDelete::deleteByName()
     s.za.DeleteEntries();
     QCOMPARE(s.za.ProcessedCount, 0);
     QCOMPARE(Fixtures::readFile(zip), before);
+}
+
+void TestAddDelete::zip64CountsAfterDelete()
+{
+    // 70,000 entries less one: the counts still need the Zip64 end record.
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("many.zip"));
+    QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("zip64-many.zip")), zip));
+    s.za.setZipFileName(zip);
+    s.za.setFSpecArgs({QStringLiteral("f00042")});
+    s.za.DeleteEntries();
+    QCOMPARE(s.za.ProcessedCount, 1);
+    QCOMPARE(s.za.Count(), 69999);
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"),
+                                             QStringLiteral("import sys, zipfile; print(len(zipfile.ZipFile(sys.argv[1]).infolist()))"),
+                                             zip});
+    QVERIFY(python.waitForFinished());
+    QCOMPARE(python.readAllStandardOutput().trimmed(), QByteArray("69999"));
 }
 
 void TestAddDelete::cancelLeavesArchive()

@@ -233,6 +233,7 @@ private:
     ArchiveReader &m_archive;
     Caller m_caller;
     std::string m_password;
+    std::vector<uint8_t> m_in, m_out;
 };
 
 int32_t Unzipper::run()
@@ -383,7 +384,11 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
     const bool deflated = e.method == 8;
     if (deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK)
         return Result::Failed;
-    std::vector<uint8_t> in(kPiece), buffer(kPiece);
+    // Buffers live as long as the run: thousands of small entries must not
+    // each pay for a fresh quarter megabyte.
+    std::vector<uint8_t> &in = m_in, &buffer = m_out;
+    in.resize(kPiece);
+    buffer.resize(kPiece);
     uLong running = crc32(0, nullptr, 0);
     bool ok = true, finished = !deflated;
     const auto emit = [&](const uint8_t *data, size_t n) {

@@ -218,6 +218,8 @@ private:
     int m_out = -1;
     uint64_t m_position = 0;
     std::string m_password;
+    std::vector<uint8_t> m_buffer; // reused for every entry
+    std::vector<uint8_t> m_output;
 };
 
 std::string Writer::entryName(const std::string &path) const
@@ -395,11 +397,11 @@ bool Writer::copyExisting(const ArchiveEntry &e, const ArchiveReader &reader)
     n.header.date = e.dosDate;
     n.header.crc32 = e.crc32;
     n.header.externalAttributes = e.externalAttributes;
-    std::vector<uint8_t> buffer(kPiece);
+    m_buffer.resize(kPiece);
     uint64_t at = e.localHeaderOffset;
     while (length > 0) {
         const size_t piece = length < kPiece ? static_cast<size_t>(length) : kPiece;
-        if (!reader.readAt(at, buffer.data(), piece) || !put(buffer.data(), piece))
+        if (!reader.readAt(at, m_buffer.data(), piece) || !put(m_buffer.data(), piece))
             return false;
         at += piece;
         length -= piece;
@@ -445,10 +447,10 @@ bool Writer::writeNew(const Source &s)
         }
         if (encrypt) {
             // The encryption header's check byte needs the CRC first.
-            std::vector<uint8_t> buffer(kPiece);
+            m_buffer.resize(kPiece);
             ssize_t got;
-            while ((got = ::read(in, buffer.data(), buffer.size())) > 0)
-                crc = crc32(crc, buffer.data(), static_cast<uInt>(got));
+            while ((got = ::read(in, m_buffer.data(), m_buffer.size())) > 0)
+                crc = crc32(crc, m_buffer.data(), static_cast<uInt>(got));
             ::lseek(in, 0, SEEK_SET);
         }
     }
@@ -495,7 +497,9 @@ bool Writer::writeNew(const Source &s)
     if (compress && deflateInit2(&z, m_request.level < 1 ? 1 : (m_request.level > 9 ? 9 : m_request.level), Z_DEFLATED,
                                 -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         ok = false;
-    std::vector<uint8_t> input(kPiece), output(kPiece);
+    std::vector<uint8_t> &input = m_buffer, &output = m_output;
+    input.resize(kPiece);
+    output.resize(kPiece);
     while (ok && in >= 0) {
         const ssize_t got = ::read(in, input.data(), input.size());
         if (got < 0) {
