@@ -18,6 +18,12 @@ const MessageRow kMessages[] = {
     {10105, u"Copie en cours: "},
     {10150, u"Erreur - aucun mot de passe donné pour l'ajout de fichiers"},
     {10151, u"Erreur - aucun mot de passe donné pour l'extraction de fichiers"},
+    // Ours: the password dialog's buttons, caption and prompts.
+    {10152, u"OK"},
+    {10153, u"Annuler"},
+    {10154, u"Mot de passe"},
+    {10155, u"Entrez le mot de passe :"},
+    {10156, u"Entrez le mot de passe une seconde fois :"},
     {10201, u"Erreur de positionnement lors de la lecture de l'archive ZIP"},
     {10202, u"Erreur de type inconnu intervenue dans la méthode List()"},
     {10203, u"Avertissement - La structure de l'archive est erronnée!"},
