@@ -50,6 +50,8 @@ private slots:
     void updateAndFreshen_data();
     void updateAndFreshen();
     void deleteByName();
+    void addOptions_data();
+    void addOptions();
     void zip64CountsAfterDelete();
     void cancelLeavesArchive();
     void refusals();
@@ -239,6 +241,45 @@ void TestAddDelete::deleteByName()
     s.za.DeleteEntries();
     QCOMPARE(s.za.ProcessedCount, 0);
     QCOMPARE(Fixtures::readFile(zip), before);
+}
+
+void TestAddDelete::addOptions_data()
+{
+    QTest::addColumn<quint32>("options");
+    QTest::addColumn<QStringList>("exclusions");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("sourcesRemain");
+    const quint32 base = AddOpts{AddDirNames, AddRecurseDirs}.bits();
+    QTest::newRow("exclusions") << base << QStringList{"*.png", "docs/deep/*"}
+                                << QStringList{"docs\\notes.txt", "readme.txt", "été.txt"} << true;
+    QTest::newRow("hidden files") << (base | AddOpts{AddHiddenFiles}.bits()) << QStringList{"*.png", "*.txt"}
+                                  << QStringList{".hidden"} << true;
+    QTest::newRow("hidden files left out") << base << QStringList{"*.png", "*.txt"} << QStringList{} << true;
+    QTest::newRow("move") << (base | AddOpts{AddMove}.bits()) << QStringList{}
+                          << QStringList{"docs\\deep\\empty.txt", "docs\\notes.txt", "docs\\photo.png",
+                                         "readme.txt", "été.txt"}
+                          << false;
+}
+
+void TestAddDelete::addOptions()
+{
+    QFETCH(quint32, options);
+    QFETCH(QStringList, exclusions);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, sourcesRemain);
+    QVERIFY(Fixtures::write(QStringLiteral(".hidden"), "dot file"));
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("o.zip"));
+    s.za.setZipFileName(zip);
+    s.za.AddOptions = AddOpts::fromBits(options);
+    s.za.setFSpecArgs({QStringLiteral(".")});
+    s.za.setFSpecArgsExcl(exclusions);
+    s.za.AddFiles();
+    QCOMPARE(names(s.za), expected);
+    QVERIFY(s.za.FSpecArgsExcl().isEmpty());
+    QCOMPARE(QFile::exists(QStringLiteral("readme.txt")), sourcesRemain);
+    for (const ZipDirEntry &e : s.za.Entries())
+        QCOMPARE((e.Flags & 0x800) != 0, e.FileName == QStringLiteral("été.txt")); // UTF-8 flag, only when needed
 }
 
 void TestAddDelete::zip64CountsAfterDelete()

@@ -60,6 +60,8 @@ private slots:
     void extractsLikeUnzip();
     void testCountsSoundEntries_data();
     void testCountsSoundEntries();
+    void existingFiles_data();
+    void existingFiles();
     void encryptedEntries();
     void passwordAskedWhenMissing();
     void hostileNamesStayInside();
@@ -136,6 +138,48 @@ void TestExtract::testCountsSoundEntries()
     QCOMPARE(s.za.ProcessedCount, s.za.Count() - (damaged ? 1 : 0));
     QCOMPARE(codes.isEmpty(), !damaged);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{QStringLiteral("t.zip")});
+}
+
+void TestExtract::existingFiles_data()
+{
+    QTest::addColumn<quint32>("options");
+    QTest::addColumn<int>("answer"); // -1: no overwrite event assigned
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<bool>("foldersKept");
+    QTest::newRow("kept without asking") << ExtrOpts{ExtrDirNames}.bits() << -1 << false << true;
+    QTest::newRow("asked: yes") << ExtrOpts{ExtrDirNames}.bits() << 1 << true << true;
+    QTest::newRow("asked: no") << ExtrOpts{ExtrDirNames}.bits() << 0 << false << true;
+    QTest::newRow("overwrite") << ExtrOpts{ExtrDirNames, ExtrOverWrite}.bits() << -1 << true << true;
+    QTest::newRow("folders dropped") << ExtrOpts{ExtrOverWrite}.bits() << -1 << true << false;
+}
+
+void TestExtract::existingFiles()
+{
+    QFETCH(quint32, options);
+    QFETCH(int, answer);
+    QFETCH(bool, replaced);
+    QFETCH(bool, foldersKept);
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    const QString notes = out + (foldersKept ? QStringLiteral("/docs/notes.txt") : QStringLiteral("/notes.txt"));
+    QDir().mkpath(QFileInfo(notes).path());
+    QVERIFY(Fixtures::write(notes, "the user's own notes"));
+    Setup s;
+    QStringList asked;
+    if (answer >= 0) {
+        s.za.OnExtractOverwrite = [&](TZipArchiver *, const QString &file, bool, bool &overwrite) {
+            asked << file;
+            overwrite = answer == 1;
+        };
+    }
+    s.za.setZipFileName(Fixtures::path(QStringLiteral("plain.zip")));
+    s.za.ExtrBaseDir = out;
+    s.za.ExtrOptions = ExtrOpts::fromBits(options);
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(asked, answer >= 0 ? QStringList{QStringLiteral("docs\\notes.txt")} : QStringList{});
+    QCOMPARE(Fixtures::readFile(notes) == QByteArray("the user's own notes"), !replaced);
+    QCOMPARE(QFile::exists(out + QStringLiteral("/readme.txt")), true);
+    QCOMPARE(QFile::exists(out + QStringLiteral("/docs/deep/empty.txt")), foldersKept);
 }
 
 void TestExtract::encryptedEntries()
