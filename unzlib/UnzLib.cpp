@@ -5,6 +5,7 @@
 
 #include "ArchiveReader.h"
 #include "Cp437.h"
+#include "LibraryCaller.h"
 #include "PkCrypt.h"
 #include "ZipRecords.h"
 
@@ -70,76 +71,12 @@ struct Request {
     }
 };
 
-// One callback exchange: the record the library fills and the component
-// may answer in.
-class Caller {
-public:
-    explicit Caller(const Request &r) : m_request(r) {}
-    struct Answer {
-        bool stop;
-        int32_t code;
-        int32_t value;
-        std::string text;
-    };
-    Answer send(int32_t action, int32_t code, int32_t value, const std::string &text)
-    {
-        uint8_t record[28 + 512] = {};
-        std::memcpy(record + 4, &m_request.caller, 4);
-        std::memcpy(record + 16, &action, 4);
-        std::memcpy(record + 20, &code, 4);
-        std::memcpy(record + 24, &value, 4);
-        std::memcpy(record + 28, text.data(), text.size() < 511 ? text.size() : 511);
-        Answer a{false, code, value, text};
-        if (!m_request.callback)
-            return a;
-        a.stop = m_request.callback(record) != 0;
-        std::memcpy(&a.code, record + 20, 4);
-        std::memcpy(&a.value, record + 24, 4);
-        a.text = std::string(reinterpret_cast<const char *>(record + 28), strnlen(reinterpret_cast<const char *>(record + 28), 512));
-        m_stopped = m_stopped || a.stop;
-        return a;
-    }
-    bool stopped() const { return m_stopped; }
-    void message(const std::string &text, int32_t code = 0) { send(Message, code, 0, text); }
-
-private:
-    const Request &m_request;
-    bool m_stopped = false;
-};
-
-// Windows directory-search matching, ignoring the case of ASCII letters;
-// "/" and "\" are the same, and "*.*" matches every name.
-bool matches(const std::string &pattern, const std::string &name)
-{
-    const auto norm = [](char c) { return c == '\\' ? '/' : (c >= 'A' && c <= 'Z' ? char(c + 32) : c); };
-    if (pattern == "*.*" || pattern == "*")
-        return true;
-    size_t p = 0, n = 0, star = std::string::npos, mark = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || norm(pattern[p]) == norm(name[n]))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            mark = n;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            n = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 bool selected(const Request &r, const ArchiveEntry &e)
 {
     if (r.patterns.empty())
         return true;
     for (const std::string &p : r.patterns)
-        if (matches(p, e.name))
+        if (matchesPattern(p, e.name))
             return true;
     return false;
 }
@@ -221,7 +158,10 @@ time_t dosTime(uint16_t date, uint16_t time)
 
 class Unzipper {
 public:
-    Unzipper(const Request &r, ArchiveReader &archive) : m_request(r), m_archive(archive), m_caller(r) {}
+    Unzipper(const Request &r, ArchiveReader &archive)
+        : m_request(r), m_archive(archive), m_caller(r.caller, r.callback)
+    {
+    }
     int32_t run();
 
 private:
@@ -231,7 +171,7 @@ private:
 
     const Request &m_request;
     ArchiveReader &m_archive;
-    Caller m_caller;
+    LibraryCaller m_caller;
     std::string m_password;
     std::vector<uint8_t> m_in, m_out;
 };
@@ -293,7 +233,7 @@ Unzipper::Result Unzipper::entry(const ArchiveEntry &e)
             return Result::Skipped;
         }
         if (exists && !m_request.overwrite && !m_request.update && !m_request.freshen) {
-            const Caller::Answer a = m_caller.send(Overwrite, st.st_mtime < stamp ? 1 : 0, 0, name);
+            const LibraryCaller::Answer a = m_caller.send(Overwrite, st.st_mtime < stamp ? 1 : 0, 0, name);
             if ((a.value & 0xFF) == 0) {
                 m_caller.send(Skipped, 0, SkipNoOverwrite, name);
                 return Result::Skipped;
@@ -320,7 +260,7 @@ Unzipper::Result Unzipper::entry(const ArchiveEntry &e)
             break;
         Result r = inflateTo(e, out, m_password, &crc, &size);
         if (r == Result::WrongPassword && tries > 0) {
-            const Caller::Answer a = m_caller.send(PasswordRequest, 0, static_cast<int32_t>(tries), name);
+            const LibraryCaller::Answer a = m_caller.send(PasswordRequest, 0, static_cast<int32_t>(tries), name);
             if (a.code == 1 && !a.text.empty()) {
                 m_password = a.text;
                 tries = static_cast<uint32_t>(a.value) > 0 ? static_cast<uint32_t>(a.value) - 1 : 0;
@@ -328,7 +268,7 @@ Unzipper::Result Unzipper::entry(const ArchiveEntry &e)
             }
         }
         if (r == Result::Sound && (crc != e.crc32 || size != e.uncompressedSize)) {
-            const Caller::Answer a = m_caller.send(CrcError, static_cast<int32_t>(crc), static_cast<int32_t>(e.crc32), name);
+            const LibraryCaller::Answer a = m_caller.send(CrcError, static_cast<int32_t>(crc), static_cast<int32_t>(e.crc32), name);
             r = a.code == 1 ? Result::Sound : Result::Failed;
             if (r == Result::Failed)
                 m_caller.message("CRC error: " + name, 3);
@@ -464,7 +404,7 @@ extern "C" __attribute__((visibility("default"))) int32_t UnzLibExec(void *block
     const Request request(static_cast<const uint8_t *>(block));
     ArchiveReader archive;
     if (!archive.open(request.archive)) {
-        Caller(request).message(archive.error() + ": " + request.archive, 1);
+        LibraryCaller(request.caller, request.callback).message(archive.error() + ": " + request.archive, 1);
         return 0;
     }
     return Unzipper(request, archive).run();

@@ -5,6 +5,7 @@
 // beside the old one and put in its place only when complete.
 
 #include "ArchiveReader.h"
+#include "LibraryCaller.h"
 #include "PkCrypt.h"
 #include "ZipRecords.h"
 
@@ -82,63 +83,6 @@ struct Request {
     }
 };
 
-class Caller {
-public:
-    explicit Caller(const Request &r) : m_request(r) {}
-    // Sends one record; returns the record's text afterwards (for a
-    // password answer) and whether the component asks to stop.
-    bool send(int32_t action, int32_t code, int32_t value, const std::string &text, std::string *answer = nullptr,
-              int32_t *answerCode = nullptr)
-    {
-        uint8_t record[28 + 512] = {};
-        std::memcpy(record + 4, &m_request.caller, 4);
-        std::memcpy(record + 16, &action, 4);
-        std::memcpy(record + 20, &code, 4);
-        std::memcpy(record + 24, &value, 4);
-        std::memcpy(record + 28, text.data(), text.size() < 511 ? text.size() : 511);
-        if (!m_request.callback)
-            return false;
-        const bool stop = m_request.callback(record) != 0;
-        if (answer)
-            *answer = std::string(reinterpret_cast<const char *>(record + 28), strnlen(reinterpret_cast<const char *>(record + 28), 512));
-        if (answerCode)
-            std::memcpy(answerCode, record + 20, 4);
-        m_stopped = m_stopped || stop;
-        return stop;
-    }
-    bool stopped() const { return m_stopped; }
-    void message(const std::string &text, int32_t code) { send(Message, code, 0, text); }
-
-private:
-    const Request &m_request;
-    bool m_stopped = false;
-};
-
-bool matches(const std::string &pattern, const std::string &name)
-{
-    const auto norm = [](char c) { return c == '\\' ? '/' : (c >= 'A' && c <= 'Z' ? char(c + 32) : c); };
-    if (pattern == "*.*" || pattern == "*")
-        return true;
-    size_t p = 0, n = 0, star = std::string::npos, mark = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || norm(pattern[p]) == norm(name[n]))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            mark = n;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            n = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 bool hasWildcard(const std::string &s)
 {
     return s.find_first_of("*?") != std::string::npos;
@@ -194,7 +138,7 @@ struct NewEntry {
 
 class Writer {
 public:
-    Writer(const Request &r) : m_request(r), m_caller(r) {}
+    explicit Writer(const Request &r) : m_request(r), m_caller(r.caller, r.callback) {}
     int32_t run();
 
 private:
@@ -212,7 +156,7 @@ private:
     std::string passwordFor(const std::string &name);
 
     const Request &m_request;
-    Caller m_caller;
+    LibraryCaller m_caller;
     std::vector<Source> m_sources;
     std::vector<NewEntry> m_entries;
     int m_out = -1;
@@ -253,7 +197,7 @@ bool Writer::excluded(const std::string &name) const
 {
     for (const std::string &p : m_request.exclusions) {
         const size_t slash = name.rfind('/');
-        if (matches(p, name) || matches(p, slash == std::string::npos ? name : name.substr(slash + 1)))
+        if (matchesPattern(p, name) || matchesPattern(p, slash == std::string::npos ? name : name.substr(slash + 1)))
             return true;
     }
     return false;
@@ -299,7 +243,7 @@ void Writer::collectFolder(const std::string &folder, const std::string &pattern
                     addSource(path, st);
                 collectFolder(path, pattern);
             }
-        } else if (S_ISREG(st.st_mode) && (pattern.empty() || matches(pattern, name))) {
+        } else if (S_ISREG(st.st_mode) && (pattern.empty() || matchesPattern(pattern, name))) {
             addSource(path, st);
         }
     }
@@ -367,11 +311,9 @@ std::string Writer::passwordFor(const std::string &name)
         return m_password;
     m_password = m_request.password;
     if (m_password.empty()) {
-        std::string answer;
-        int32_t code = 0;
-        m_caller.send(PasswordRequest, 1, 1, name, &answer, &code); // bit 0: for an add
-        if (code == 1)
-            m_password = answer;
+        const LibraryCaller::Answer answer = m_caller.send(PasswordRequest, 1, 1, name); // bit 0: for an add
+        if (answer.code == 1)
+            m_password = answer.text;
     }
     return m_password;
 }
@@ -530,7 +472,7 @@ bool Writer::writeNew(const Source &s)
             if (got == 0)
                 break;
         }
-        if (got > 0 && m_caller.send(Progress, 0, static_cast<int32_t>(got), std::string())) {
+        if (got > 0 && m_caller.send(Progress, 0, static_cast<int32_t>(got), std::string()).stop) {
             ok = false;
             break;
         }
@@ -649,7 +591,7 @@ int32_t Writer::run()
     if (m_request.remove) {
         for (size_t i = 0; i < reader.entries().size(); ++i)
             for (const std::string &p : m_request.patterns)
-                if (matches(p, reader.entries()[i].name)) {
+                if (matchesPattern(p, reader.entries()[i].name)) {
                     keep[i] = false;
                     ++processed;
                     break;
@@ -706,7 +648,7 @@ int32_t Writer::run()
     for (const Source *s : adding) {
         if (!ok || m_caller.stopped())
             break;
-        if (m_caller.send(NewFile, 0, static_cast<int32_t>(s->st.st_size), s->name)) {
+        if (m_caller.send(NewFile, 0, static_cast<int32_t>(s->st.st_size), s->name).stop) {
             ok = false;
             break;
         }
