@@ -138,6 +138,15 @@ QStringList PrivateProfile::readSectionKeys(const QString &section) const
     return keys;
 }
 
+QStringList PrivateProfile::readSectionNames() const
+{
+    QStringList names;
+    for (const QString &line : readLines())
+        if (const std::optional<QString> name = sectionName(line))
+            names << *name;
+    return names;
+}
+
 void PrivateProfile::writeString(const QString &section, const QString &key, const QString &value) const
 {
     QStringList lines = readLines();

@@ -42,6 +42,8 @@ public:
     // The section's key names in file order, as many as fit in an
     // 8192-character buffer of names each followed by a NUL.
     QStringList readSectionKeys(const QString &section) const;
+    // The names of all sections, in file order.
+    QStringList readSectionNames() const;
 
     // Writes the key (creating the file and section as needed); other lines
     // stay as they are. Throws ProfileWriteError.
