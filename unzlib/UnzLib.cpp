@@ -5,6 +5,7 @@
 
 #include "ArchiveReader.h"
 #include "Cp437.h"
+#include "DosTime.h"
 #include "LibraryCaller.h"
 #include "PkCrypt.h"
 #include "ZipRecords.h"
@@ -143,19 +144,6 @@ bool makeParents(const std::string &path)
     return true;
 }
 
-time_t dosTime(uint16_t date, uint16_t time)
-{
-    struct tm t {};
-    t.tm_year = 80 + (date >> 9);
-    t.tm_mon = ((date >> 5) & 15) - 1;
-    t.tm_mday = date & 31;
-    t.tm_hour = time >> 11;
-    t.tm_min = (time >> 5) & 63;
-    t.tm_sec = (time & 31) * 2;
-    t.tm_isdst = -1;
-    return mktime(&t);
-}
-
 class Unzipper {
 public:
     Unzipper(const Request &r, ArchiveReader &archive)
@@ -223,7 +211,7 @@ Unzipper::Result Unzipper::entry(const ArchiveEntry &e)
     if (!m_request.test) {
         struct stat st {};
         const bool exists = ::stat(path.c_str(), &st) == 0;
-        const time_t stamp = dosTime(e.dosDate, e.dosTime);
+        const time_t stamp = timeFromDos(e.dosDate, e.dosTime);
         if (m_request.freshen && (!exists || st.st_mtime >= stamp)) {
             m_caller.send(Skipped, 0, SkipOnFreshen, name);
             return Result::Skipped;
@@ -280,7 +268,7 @@ Unzipper::Result Unzipper::entry(const ArchiveEntry &e)
         if (out >= 0) {
             ::close(out);
             if (r == Result::Sound) {
-                const struct timeval times[2] = {{dosTime(e.dosDate, e.dosTime), 0}, {dosTime(e.dosDate, e.dosTime), 0}};
+                const struct timeval times[2] = {{timeFromDos(e.dosDate, e.dosTime), 0}, {timeFromDos(e.dosDate, e.dosTime), 0}};
                 ::utimes(temporary.c_str(), times);
                 if (::rename(temporary.c_str(), path.c_str()) != 0)
                     r = Result::Failed;

@@ -5,6 +5,7 @@
 // beside the old one and put in its place only when complete.
 
 #include "ArchiveReader.h"
+#include "DosTime.h"
 #include "LibraryCaller.h"
 #include "PkCrypt.h"
 #include "ZipRecords.h"
@@ -94,30 +95,6 @@ std::string lower(std::string s)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c + 32);
     return s;
-}
-
-uint32_t dosDateTime(time_t when)
-{
-    struct tm t {};
-    localtime_r(&when, &t);
-    if (t.tm_year < 80)
-        return (1 << 21) | (1 << 16); // 1980-01-01
-    const uint32_t date = static_cast<uint32_t>(((t.tm_year - 80) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday);
-    const uint32_t time = static_cast<uint32_t>((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec / 2));
-    return (date << 16) | time;
-}
-
-time_t fromDos(uint16_t date, uint16_t time)
-{
-    struct tm t {};
-    t.tm_year = 80 + (date >> 9);
-    t.tm_mon = ((date >> 5) & 15) - 1;
-    t.tm_mday = date & 31;
-    t.tm_hour = time >> 11;
-    t.tm_min = (time >> 5) & 63;
-    t.tm_sec = (time & 31) * 2;
-    t.tm_isdst = -1;
-    return mktime(&t);
 }
 
 // A file to add: where it is and the name it gets in the archive.
@@ -359,7 +336,7 @@ bool Writer::writeNew(const Source &s)
     n.offset = m_position;
     const bool folder = S_ISDIR(s.st.st_mode);
     const bool utf8 = std::any_of(s.name.begin(), s.name.end(), [](char c) { return static_cast<unsigned char>(c) >= 128; });
-    const uint32_t when = dosDateTime(s.st.st_mtime);
+    const uint32_t when = dosFromTime(s.st.st_mtime);
     n.header.versionMadeBy = kMadeByUnix & 0xFF;
     n.header.hostSystem = kMadeByUnix >> 8;
     n.header.time = static_cast<uint16_t>(when & 0xFFFF);
@@ -609,7 +586,7 @@ int32_t Writer::run()
                 continue;
             if ((m_request.update || m_request.freshen) && present) {
                 const ArchiveEntry &e = reader.entries()[existing];
-                if (s.st.st_mtime <= fromDos(e.dosDate, e.dosTime) + 1)
+                if (s.st.st_mtime <= timeFromDos(e.dosDate, e.dosTime) + 1)
                     continue;
             }
             if (present)
