@@ -1,0 +1,121 @@
+#include "FonctionsUtiles.h"
+
+#include "FileDeletion.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+QString ElapsedText(uint32_t start, uint32_t stop)
+{
+    const int32_t d = static_cast<int32_t>(stop - start);
+    const auto two = [](int32_t n) { return n < 10 && n >= 0 ? QStringLiteral("0%1").arg(n) : QString::number(n); };
+    return two(d / 60000) + ':' + two((d / 1000) % 60) + QStringLiteral(" Sec. ") + two(d % 1000)
+        + QStringLiteral(" Ms.");
+}
+
+QString GeneralNumberText(double value, const QString &decimalSeparator)
+{
+    // The values here are byte counts divided by powers of two: their
+    // decimal expansions are exact within 20 places.
+    const QString text = QString::number(value, 'f', 20);
+    const qsizetype point = text.indexOf('.');
+    QString digits = text.left(point) + text.mid(point + 1);
+    qsizetype integerDigits = point;
+    qsizetype first = 0;
+    while (first < digits.size() && digits[first] == '0')
+        ++first;
+    if (first == digits.size())
+        return QStringLiteral("0");
+    // Keep three significant digits, rounding half up.
+    QString kept = digits.mid(first, 3).leftJustified(3, '0');
+    int exponent = static_cast<int>(integerDigits - first - 1); // of the first significant digit
+    if (first + 3 < digits.size() && digits[first + 3] >= '5') {
+        int carry = 1;
+        for (qsizetype i = 2; i >= 0 && carry; --i) {
+            const int d = kept[i].digitValue() + carry;
+            kept[i] = QChar('0' + d % 10);
+            carry = d / 10;
+        }
+        if (carry) {
+            kept = QStringLiteral("1") + kept.left(2);
+            ++exponent;
+        }
+    }
+    if (exponent >= 3) {
+        QString mantissa = kept.left(1);
+        QString rest = kept.mid(1);
+        while (rest.endsWith('0'))
+            rest.chop(1);
+        if (!rest.isEmpty())
+            mantissa += decimalSeparator + rest;
+        return mantissa + 'E' + QString::number(exponent);
+    }
+    // Fixed notation: place the separator after exponent + 1 digits.
+    QString whole, fraction;
+    if (exponent >= 0) {
+        whole = kept.left(exponent + 1);
+        fraction = kept.mid(exponent + 1);
+    } else {
+        whole = QStringLiteral("0");
+        fraction = QString(-exponent - 1, '0') + kept;
+    }
+    while (fraction.endsWith('0'))
+        fraction.chop(1);
+    return fraction.isEmpty() ? whole : whole + decimalSeparator + fraction;
+}
+
+QString SizeText(int32_t bytes, const QLocale &locale)
+{
+    const QString separator = locale.decimalPoint();
+    if (bytes < 0)
+        return QString();
+    if (bytes < 1024)
+        return QString::number(bytes) + QStringLiteral(" b");
+    if (bytes < 1048576)
+        return GeneralNumberText(bytes / 1024.0, separator) + QStringLiteral(" Ko");
+    if (bytes < 1073741824)
+        return GeneralNumberText(bytes / 1048576.0, separator) + QStringLiteral(" Mo");
+    return QString();
+}
+
+int32_t FileSizeOf(const QString &path)
+{
+    const QStringList files = FileDeletion::matchingFiles(QFileInfo(path).absoluteFilePath());
+    if (files.isEmpty())
+        return 0;
+    return static_cast<int32_t>(QFileInfo(files.first()).size());
+}
+
+QString FileStem(const QString &path)
+{
+    const qsizetype cut = std::max({path.lastIndexOf('/'), path.lastIndexOf('\\'), path.lastIndexOf(':')});
+    const QString name = path.mid(cut + 1);
+    const qsizetype dot = name.indexOf('.');
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString DatePrefixText(bool dayFirst, bool enabled, const QDate &today)
+{
+    if (!enabled)
+        return QString();
+    const QString day = QStringLiteral("%1").arg(today.day(), 2, 10, QChar('0'));
+    const QString month = QStringLiteral("%1").arg(today.month(), 2, 10, QChar('0'));
+    return dayFirst ? day + month : month + day;
+}
+
+QString AddBackslash(const QString &path)
+{
+    const QString separator = QDir::separator();
+    return path.isEmpty() || path.endsWith(separator) ? path : path + separator;
+}
+
+void WaitWithMessages(double milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    do
+        QCoreApplication::processEvents();
+    while (static_cast<double>(timer.elapsed()) <= milliseconds);
+}

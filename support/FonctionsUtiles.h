@@ -1,0 +1,32 @@
+#pragma once
+// Small functions shared across the wizard. Their output formats appear in
+// messages, the status line and file names, so they are exact.
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+
+#include <cstdint>
+
+// "MM:SS Sec. mmm Ms." for stop − start milliseconds (32-bit tick counts,
+// wrapping); minutes are not folded into hours.
+QString ElapsedText(uint32_t start, uint32_t stop);
+// "N b" below 1024, then Ko and Mo in a general number format with three
+// significant digits; empty below 0 and from 1 GiB on.
+QString SizeText(int32_t bytes, const QLocale &locale = QLocale());
+// The size of the first file matching the path (wildcards allowed); 0 when
+// none does.
+int32_t FileSizeOf(const QString &path);
+// The file-name part of a path up to its first ".".
+QString FileStem(const QString &path);
+// Today's day and month as DDMM (day first) or MMDD; empty when not enabled.
+QString DatePrefixText(bool dayFirst, bool enabled, const QDate &today = QDate::currentDate());
+// The path with the platform's separator appended, unless it is empty or
+// already ends in one.
+QString AddBackslash(const QString &path);
+// Processes user-interface events, at least once, until the time has passed.
+void WaitWithMessages(double milliseconds);
+
+// The general number format with three significant digits (halves go up),
+// fixed notation up to three digits before the separator, else d.ddEn.
+QString GeneralNumberText(double value, const QString &decimalSeparator);

@@ -1,0 +1,117 @@
+// The exact texts of the utility functions.
+
+#include "Fixtures.h"
+#include "FonctionsUtiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestFonctionsUtiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void elapsedText_data();
+    void elapsedText();
+    void sizeText_data();
+    void sizeText();
+    void fileStem_data();
+    void fileStem();
+    void datePrefix();
+    void addBackslash();
+    void fileSizeOf();
+};
+
+void TestFonctionsUtiles::elapsedText_data()
+{
+    QTest::addColumn<uint>("start");
+    QTest::addColumn<uint>("stop");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("nothing") << 1000u << 1000u << "00:00 Sec. 00 Ms.";
+    QTest::newRow("83 456 ms") << 0u << 83456u << "01:23 Sec. 456 Ms.";
+    QTest::newRow("5007 ms") << 0u << 5007u << "00:05 Sec. 07 Ms.";
+    QTest::newRow("minutes past 59") << 0u << 3723004u << "62:03 Sec. 04 Ms.";
+    QTest::newRow("tick counter wrapped") << 0xFFFFFF00u << 0x000000FFu << "00:00 Sec. 511 Ms.";
+}
+
+void TestFonctionsUtiles::elapsedText()
+{
+    QFETCH(uint, start);
+    QFETCH(uint, stop);
+    QFETCH(QString, text);
+    QCOMPARE(ElapsedText(start, stop), text);
+}
+
+void TestFonctionsUtiles::sizeText_data()
+{
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    const QString c = QStringLiteral("C");
+    QTest::newRow("negative") << -1 << c << "";
+    QTest::newRow("zero") << 0 << c << "0 b";
+    QTest::newRow("1023") << 1023 << c << "1023 b";
+    QTest::newRow("1024") << 1024 << c << "1 Ko";
+    QTest::newRow("1152") << 1152 << c << "1.13 Ko";
+    QTest::newRow("1536") << 1536 << c << "1.5 Ko";
+    QTest::newRow("10 000") << 10000 << c << "9.77 Ko";
+    QTest::newRow("1 000 000") << 1000000 << c << "977 Ko";
+    QTest::newRow("1 023 488") << 1023488 << c << "1E3 Ko";
+    QTest::newRow("1 048 000") << 1048000 << c << "1.02E3 Ko";
+    QTest::newRow("1 048 576") << 1048576 << c << "1 Mo";
+    QTest::newRow("1 GiB") << 1073741824 << c << "";
+    QTest::newRow("French separator") << 1152 << "fr_FR" << "1,13 Ko";
+}
+
+void TestFonctionsUtiles::sizeText()
+{
+    QFETCH(int, bytes);
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QCOMPARE(SizeText(bytes, QLocale(locale)), text);
+}
+
+void TestFonctionsUtiles::fileStem_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("stem");
+    QTest::newRow("first dot") << "C:\\in\\backup.2024.zip" << "backup";
+    QTest::newRow("slashes") << "/home/user/photos.zip" << "photos";
+    QTest::newRow("no dot") << "archive" << "archive";
+    QTest::newRow("leading dot") << ".hidden" << "";
+    QTest::newRow("drive only") << "C:name.zip" << "name";
+}
+
+void TestFonctionsUtiles::fileStem()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, stem);
+    QCOMPARE(FileStem(path), stem);
+}
+
+void TestFonctionsUtiles::datePrefix()
+{
+    const QDate march7(2026, 3, 7);
+    QCOMPARE(DatePrefixText(true, true, march7), QStringLiteral("0703"));
+    QCOMPARE(DatePrefixText(false, true, march7), QStringLiteral("0307"));
+    QCOMPARE(DatePrefixText(true, false, march7), QString());
+    QCOMPARE(DatePrefixText(false, true, QDate(2026, 12, 25)), QStringLiteral("1225"));
+}
+
+void TestFonctionsUtiles::addBackslash()
+{
+    QCOMPARE(AddBackslash(QStringLiteral("/home/user")), QStringLiteral("/home/user/"));
+    QCOMPARE(AddBackslash(QStringLiteral("/")), QStringLiteral("/"));
+    QCOMPARE(AddBackslash(QString()), QString());
+}
+
+void TestFonctionsUtiles::fileSizeOf()
+{
+    QTemporaryDir dir;
+    QVERIFY(Fixtures::write(dir.filePath(QStringLiteral("a.zip")), QByteArray(1234, 'x')));
+    QCOMPARE(FileSizeOf(dir.filePath(QStringLiteral("a.zip"))), 1234);
+    QCOMPARE(FileSizeOf(dir.filePath(QStringLiteral("a.*"))), 1234);
+    QCOMPARE(FileSizeOf(dir.filePath(QStringLiteral("none.zip"))), 0);
+}
+
+QTEST_GUILESS_MAIN(TestFonctionsUtiles)
+#include "tst_fonctionsutiles.moc"
