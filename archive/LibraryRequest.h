@@ -1,7 +1,7 @@
 #pragma once
 // The request block handed to the compression libraries: a zero-filled fixed
 // part with the little-endian layout of a 32-bit process, followed by what
-// its pointer fields point to (texts, specification slots, the callback's
+// its pointer fields point to (texts, file-pattern slots, the callback's
 // address). A 64-bit process cannot put its pointers into 4-byte fields, so
 // each pointer field holds the 32-bit offset of its target from the start of
 // the block; 0 means "no pointer". Flags are 32-bit: -1 true, 0 false.

@@ -253,7 +253,7 @@ public:
     int UnzipLibraryVersion();
     // The request blocks of a library of the given interface version, from
     // the component's properties; nullopt when the old layouts lack room for
-    // all the specifications.
+    // all the file patterns.
     std::optional<LibraryRequest> buildZipRequest(int version, const QString &archive) const;
     std::optional<LibraryRequest> buildUnzipRequest(int version, const QString &archive,
                                                     const QByteArray &password) const;

@@ -131,7 +131,7 @@ void TestLibrary::zipRequestTexts()
     QCOMPARE(LibraryRequest::textAt(block, at(r->bytes(), 20)), QByteArray(80, 'p'));
     QCOMPARE(LibraryRequest::textAt(block, at(r->bytes(), 24)), QByteArray(".gif:.png:.z:.zip:.zoo:.arc:.lzh:.arj:.taz:.tgz:.lha"));
     QCOMPARE(LibraryRequest::textAt(block, at(r->bytes(), 128)), QByteArray("/var/tmp"));
-    QCOMPARE(at(r->bytes(), 140), 0u); // no specifications
+    QCOMPARE(at(r->bytes(), 140), 0u); // no file patterns
     const quint32 exclusions = at(r->bytes(), 152);
     QCOMPARE(LibraryRequest::textAt(block, at(r->bytes(), int(exclusions) + 4)), QByteArray("*.tmp"));
     QVERIFY(LibraryRequest::pointerAt(block, at(r->bytes(), 12)) != nullptr);
@@ -171,8 +171,8 @@ void TestLibrary::unzipRequest()
     const char *block = r->bytes().constData();
     QCOMPARE(LibraryRequest::textAt(block, at(r->bytes(), 24)), QByteArray("secret"));
     QCOMPARE(LibraryRequest::textAt(block, at(r->bytes(), 68)), QByteArray("in.zip"));
-    const int spec = version >= 152 ? int(at(r->bytes(), 72)) : 76;
-    QCOMPARE(LibraryRequest::textAt(block, at(r->bytes(), spec)), QByteArray("*.*"));
+    const int pattern = version >= 152 ? int(at(r->bytes(), 72)) : 76;
+    QCOMPARE(LibraryRequest::textAt(block, at(r->bytes(), pattern)), QByteArray("*.*"));
 }
 
 void TestLibrary::loadingReportsWhatIsMissing()
