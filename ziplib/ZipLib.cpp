@@ -228,27 +228,27 @@ void Writer::collectFolder(const std::string &folder, const std::string &pattern
 
 bool Writer::collect(const std::string &pattern)
 {
-    std::string spec = pattern;
-    for (char &c : spec)
+    std::string path = pattern;
+    for (char &c : path)
         if (c == '\\')
             c = '/';
     struct stat st {};
-    if (!hasWildcard(spec)) {
-        if (::stat(spec.c_str(), &st) != 0)
+    if (!hasWildcard(path)) {
+        if (::stat(path.c_str(), &st) != 0)
             return false;
         if (S_ISDIR(st.st_mode)) {
             if (m_request.folderEntries && !m_request.withoutFolders)
-                addSource(spec, st);
+                addSource(path, st);
             if (m_request.recurse)
-                collectFolder(spec, std::string());
+                collectFolder(path, std::string());
         } else {
-            addSource(spec, st);
+            addSource(path, st);
         }
         return true;
     }
-    const size_t slash = spec.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : spec.substr(0, slash);
-    collectFolder(folder, spec.substr(slash == std::string::npos ? 0 : slash + 1));
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    collectFolder(folder, path.substr(slash == std::string::npos ? 0 : slash + 1));
     return true;
 }
 
