@@ -1,16 +1,10 @@
 #include "StubArchive.h"
 
-#include "ZipRecords.h"
+#include "CentralDirectoryReader.h"
 
 #include <zlib.h>
 
 using namespace zipformat;
-
-namespace {
-
-constexpr uint64_t kTailWindow = EndOfCentralDir::kSize + kMaxCommentLength + 8; // 8: signature padding
-
-} // namespace
 
 std::wstring decodeText(const std::string &bytes, bool utf8, unsigned fallbackCodePage)
 {
@@ -127,27 +121,6 @@ bool StubArchive::readImageLayout()
     return true;
 }
 
-bool StubArchive::findEnd(uint64_t *eocOffset, std::vector<uint8_t> *eoc)
-{
-    const uint64_t window = m_dataEnd < kTailWindow ? m_dataEnd : kTailWindow;
-    std::vector<uint8_t> tail(static_cast<size_t>(window));
-    if (!readAt(m_dataEnd - window, tail.data(), tail.size()))
-        return false;
-    for (size_t i = tail.size() >= EndOfCentralDir::kSize ? tail.size() - EndOfCentralDir::kSize + 1 : 0; i-- > 0;) {
-        if (ByteCursor::loadU32(tail.data() + i) != kEndOfCentralDirSignature)
-            continue;
-        const EndOfCentralDir record = EndOfCentralDir::parse(tail.data() + i);
-        // The comment must fit before the end of the data (a signature may
-        // be padded to 8 bytes after it).
-        if (i + EndOfCentralDir::kSize + record.commentLength > tail.size())
-            continue;
-        *eocOffset = m_dataEnd - window + i;
-        eoc->assign(tail.begin() + static_cast<long>(i), tail.begin() + static_cast<long>(i + EndOfCentralDir::kSize));
-        return true;
-    }
-    return false;
-}
-
 bool StubArchive::open(const std::wstring &path)
 {
     m_file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -161,56 +134,20 @@ bool StubArchive::open(const std::wstring &path)
     if (!readImageLayout())
         return false;
 
-    uint64_t eocOffset = 0;
-    std::vector<uint8_t> eocBytes;
-    if (!findEnd(&eocOffset, &eocBytes))
-        return fail(L"This program holds no archive, or its archive is damaged.");
-    const EndOfCentralDir eoc = EndOfCentralDir::parse(eocBytes.data());
-    uint64_t entries = eoc.totalEntries;
-    uint64_t dirSize = eoc.centralDirSize;
-    uint64_t dirStored = eoc.centralDirOffset;
-    uint64_t dirEnd = eocOffset;
-    uint8_t locatorBytes[Zip64Locator::kSize];
-    if (eocOffset >= Zip64Locator::kSize + Zip64EndOfCentralDir::kSize
-        && readAt(eocOffset - Zip64Locator::kSize, locatorBytes, sizeof locatorBytes)
-        && ByteCursor::loadU32(locatorBytes) == kZip64LocatorSignature) {
-        const uint64_t recordAt = eocOffset - Zip64Locator::kSize - Zip64EndOfCentralDir::kSize;
-        uint8_t recordBytes[Zip64EndOfCentralDir::kSize];
-        if (readAt(recordAt, recordBytes, sizeof recordBytes)
-            && ByteCursor::loadU32(recordBytes) == kZip64EndOfCentralDirSignature) {
-            const Zip64EndOfCentralDir record = Zip64EndOfCentralDir::parse(recordBytes);
-            entries = record.totalEntries;
-            dirSize = record.centralDirSize;
-            dirStored = record.centralDirOffset;
-            dirEnd = recordAt;
-        }
+    CentralDirectory directory;
+    const auto read = [this](uint64_t offset, void *dest, size_t count) { return readAt(offset, dest, count); };
+    switch (readCentralDirectory(read, m_dataEnd, &directory)) {
+    case DirectoryError::None: break;
+    case DirectoryError::NoEndRecord:
+    case DirectoryError::CannotRead: return fail(L"This program holds no archive, or its archive is damaged.");
+    case DirectoryError::NotOnThisDisk: return fail(L"This program's archive is damaged: its directory cannot be found.");
+    case DirectoryError::DamagedEntry: return fail(L"This program's archive is damaged: a directory entry is broken.");
     }
-    if (eoc.thisDisk != eoc.centralDirDisk || dirSize > dirEnd)
-        return fail(L"This program's archive is damaged: its directory cannot be found.");
-    const uint64_t dirStart = dirEnd - dirSize;
-    // Offsets written relative to the archive's own start move by the bytes
-    // in front of it; offsets already shifted stay.
-    const int64_t delta = static_cast<int64_t>(dirStart - dirStored);
-
-    std::vector<uint8_t> directory(static_cast<size_t>(dirSize));
-    if (!readAt(dirStart, directory.data(), directory.size()))
-        return fail(L"This program's archive is damaged: its directory cannot be read.");
-    ByteCursor c(directory.data(), directory.size());
-    for (uint64_t k = 0; k < entries; ++k) {
-        const uint8_t *headerBytes = c.take(CentralHeader::kSize);
-        if (!headerBytes || ByteCursor::loadU32(headerBytes) != kCentralHeaderSignature)
-            return fail(L"This program's archive is damaged: a directory entry is broken.");
-        const CentralHeader h = CentralHeader::parse(headerBytes);
-        const uint8_t *name = c.take(h.nameLength);
-        const uint8_t *extra = c.take(h.extraLength);
-        c.skip(h.commentLength);
-        if (!c.ok())
-            return fail(L"This program's archive is damaged: a directory entry is broken.");
-        Zip64Values values;
-        if (!resolveZip64(h, extra, h.extraLength, &values))
-            return fail(L"This program's archive is damaged: a Zip64 entry is broken.");
+    for (const DirectoryEntry &d : directory.entries) {
+        const CentralHeader &h = d.header;
         StubEntry e;
-        e.name = entryName(h, name, extra);
+        e.name = entryName(h, reinterpret_cast<const uint8_t *>(d.name.data()),
+                           reinterpret_cast<const uint8_t *>(d.extra.data()));
         for (wchar_t &ch : e.name)
             if (ch == L'\\')
                 ch = L'/';
@@ -219,9 +156,9 @@ bool StubArchive::open(const std::wstring &path)
         e.dosTime = h.time;
         e.dosDate = h.date;
         e.crc32 = h.crc32;
-        e.compressedSize = values.compressedSize;
-        e.uncompressedSize = values.uncompressedSize;
-        e.localHeaderOffset = values.localHeaderOffset + static_cast<uint64_t>(delta);
+        e.compressedSize = d.values.compressedSize;
+        e.uncompressedSize = d.values.uncompressedSize;
+        e.localHeaderOffset = d.localHeaderOffset;
         e.externalAttributes = h.externalAttributes;
         m_entries.push_back(std::move(e));
     }

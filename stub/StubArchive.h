@@ -40,7 +40,6 @@ public:
 private:
     bool fail(const wchar_t *text);
     bool readImageLayout();
-    bool findEnd(uint64_t *eocOffset, std::vector<uint8_t> *eoc);
 
     HANDLE m_file = INVALID_HANDLE_VALUE;
     uint64_t m_size = 0;

@@ -1,6 +1,6 @@
 #include "ArchiveReader.h"
 
-#include "ZipRecords.h"
+#include "CentralDirectoryReader.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -75,76 +75,35 @@ bool ArchiveReader::open(const std::string &path)
         return fail("cannot open the archive");
     m_size = static_cast<uint64_t>(st.st_size);
 
-    const uint64_t window = m_size < EndOfCentralDir::kSize + kMaxCommentLength
-        ? m_size : EndOfCentralDir::kSize + kMaxCommentLength;
-    std::vector<uint8_t> tail(static_cast<size_t>(window));
-    if (!readAt(m_size - window, tail.data(), tail.size()))
-        return fail("cannot read the archive");
-    uint64_t eocOffset = 0;
-    bool found = false;
-    for (size_t i = tail.size() >= EndOfCentralDir::kSize ? tail.size() - EndOfCentralDir::kSize + 1 : 0; i-- > 0;) {
-        if (ByteCursor::loadU32(tail.data() + i) == kEndOfCentralDirSignature) {
-            eocOffset = m_size - window + i;
-            found = true;
-            break;
-        }
+    CentralDirectory directory;
+    const auto read = [this](uint64_t offset, void *dest, size_t count) { return readAt(offset, dest, count); };
+    switch (readCentralDirectory(read, m_size, &directory)) {
+    case DirectoryError::None: break;
+    case DirectoryError::NoEndRecord: return fail("no end of central directory: not a ZIP archive");
+    case DirectoryError::CannotRead: return fail("cannot read the central directory");
+    case DirectoryError::NotOnThisDisk: return fail("the central directory cannot be found (a volume of a spanned set?)");
+    case DirectoryError::DamagedEntry: return fail("a central directory entry is damaged");
     }
-    if (!found)
-        return fail("no end of central directory: not a ZIP archive");
-    uint8_t eocBytes[EndOfCentralDir::kSize];
-    readAt(eocOffset, eocBytes, sizeof eocBytes);
-    const EndOfCentralDir eoc = EndOfCentralDir::parse(eocBytes);
-    uint64_t count = eoc.totalEntries, dirSize = eoc.centralDirSize, dirStored = eoc.centralDirOffset;
-    uint64_t dirEnd = eocOffset;
-    uint8_t locator[Zip64Locator::kSize];
-    uint8_t record[Zip64EndOfCentralDir::kSize];
-    if (eocOffset >= Zip64Locator::kSize + Zip64EndOfCentralDir::kSize
-        && readAt(eocOffset - Zip64Locator::kSize, locator, sizeof locator)
-        && ByteCursor::loadU32(locator) == kZip64LocatorSignature
-        && readAt(eocOffset - Zip64Locator::kSize - Zip64EndOfCentralDir::kSize, record, sizeof record)
-        && ByteCursor::loadU32(record) == kZip64EndOfCentralDirSignature) {
-        const Zip64EndOfCentralDir z = Zip64EndOfCentralDir::parse(record);
-        count = z.totalEntries;
-        dirSize = z.centralDirSize;
-        dirStored = z.centralDirOffset;
-        dirEnd = eocOffset - Zip64Locator::kSize - Zip64EndOfCentralDir::kSize;
-    }
-    if (eoc.thisDisk != eoc.centralDirDisk || dirSize > dirEnd)
-        return fail("the central directory cannot be found (a volume of a spanned set?)");
-    const uint64_t dirStart = dirEnd - dirSize;
-    const uint64_t delta = dirStart - dirStored; // bytes in front of an unshifted archive
-    m_archiveStart = dirStart;
-    if (eoc.commentLength > 0) {
-        m_comment.resize(eoc.commentLength);
-        if (!readAt(eocOffset + EndOfCentralDir::kSize, m_comment.data(), m_comment.size()))
+    if (directory.end.commentLength > 0) {
+        m_comment.resize(directory.end.commentLength);
+        if (!readAt(directory.endOffset + EndOfCentralDir::kSize, m_comment.data(), m_comment.size()))
             m_comment.clear();
     }
-
-    std::vector<uint8_t> directory(static_cast<size_t>(dirSize));
-    if (!readAt(dirStart, directory.data(), directory.size()))
-        return fail("cannot read the central directory");
-    ByteCursor c(directory.data(), directory.size());
-    for (uint64_t k = 0; k < count; ++k) {
-        const uint8_t *headerBytes = c.take(CentralHeader::kSize);
-        if (!headerBytes || ByteCursor::loadU32(headerBytes) != kCentralHeaderSignature)
-            return fail("a central directory entry is damaged");
-        const CentralHeader h = CentralHeader::parse(headerBytes);
-        const uint8_t *name = c.take(h.nameLength);
-        const uint8_t *extra = c.take(h.extraLength);
-        c.skip(h.commentLength);
-        Zip64Values values;
-        if (!c.ok() || !resolveZip64(h, extra, h.extraLength, &values))
-            return fail("a central directory entry is damaged");
+    // What precedes the first local header (or an empty directory) is not
+    // part of the archive.
+    m_archiveStart = directory.directoryStart;
+    for (const DirectoryEntry &d : directory.entries) {
+        const CentralHeader &h = d.header;
         ArchiveEntry e;
-        e.name.assign(reinterpret_cast<const char *>(name), h.nameLength);
+        e.name = d.name;
         e.flags = h.flags;
         e.method = h.method;
         e.dosTime = h.time;
         e.dosDate = h.date;
         e.crc32 = h.crc32;
-        e.compressedSize = values.compressedSize;
-        e.uncompressedSize = values.uncompressedSize;
-        e.localHeaderOffset = values.localHeaderOffset + delta;
+        e.compressedSize = d.values.compressedSize;
+        e.uncompressedSize = d.values.uncompressedSize;
+        e.localHeaderOffset = d.localHeaderOffset;
         e.externalAttributes = h.externalAttributes;
         e.hostSystem = h.hostSystem;
         if (e.localHeaderOffset < m_archiveStart)
