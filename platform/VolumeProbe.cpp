@@ -6,6 +6,8 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
+
 namespace {
 
 bool isNetworkFileSystem(const QByteArray &type)
@@ -84,4 +86,20 @@ VolumeProbe &VolumeProbe::system()
 {
     static VolumeProbe probe;
     return probe;
+}
+
+QStringList VolumeProbe::driveRoots()
+{
+    QStringList roots;
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+        const QByteArray device = volume.device();
+        const bool disk = device.startsWith("/dev/") && !device.startsWith("/dev/loop");
+        if (!volume.isValid() || !(disk || isNetworkFileSystem(volume.fileSystemType())))
+            continue;
+        const QString root = withTrailingSlash(volume.rootPath());
+        if (!roots.contains(root))
+            roots << root;
+    }
+    std::sort(roots.begin(), roots.end()); // "/" sorts first
+    return roots;
 }

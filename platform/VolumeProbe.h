@@ -4,6 +4,7 @@
 // stand in a removable drive whose disk they swap.
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -27,6 +28,11 @@ public:
     virtual bool isPresent(const QString &root) const;
     virtual std::optional<VolumeInfo> query(const QString &root) const;
     virtual DriveType driveType(const QString &root) const;
+
+    // The roots of the mounted disks and network shares, "/" first, each
+    // with a trailing "/": what a drive list shows on this system. Loop
+    // devices (snaps, images) and in-memory file systems are left out.
+    static QStringList driveRoots();
 
     // The probe of the real system, used unless a test installs its own.
     static VolumeProbe &system();
