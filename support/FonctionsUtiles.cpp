@@ -1,11 +1,19 @@
 #include "FonctionsUtiles.h"
 
+#include "AssociatedProgram.h"
+#include "CommandLine.h"
 #include "FileDeletion.h"
+#include "ShortcutFile.h"
+#include "SoundPlayer.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QProcess>
+
+#include <cstdlib>
 
 QString ElapsedText(uint32_t start, uint32_t stop)
 {
@@ -118,4 +126,87 @@ void WaitWithMessages(double milliseconds)
     do
         QCoreApplication::processEvents();
     while (static_cast<double>(timer.elapsed()) <= milliseconds);
+}
+
+void PlayWave(const QString &path)
+{
+    SoundPlayer::instance().play(path);
+}
+
+QString ResolveShortcut(const QString &path)
+{
+    return ShortcutFile::resolve(path);
+}
+
+namespace {
+
+// A shortcut may name another; this bounds a chain that loops.
+constexpr int kMaxShortcutDepth = 8;
+
+// The child gets no handles of ours: its input and output go nowhere.
+void detachChannels(QProcess &process)
+{
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+}
+
+// Handles events until the process ends. A quit request ends every event
+// loop of the thread, this one included: then this program ends at once.
+void waitWhileHandlingEvents(QProcess &process)
+{
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, [&loop] { loop.exit(0); });
+    if (process.state() == QProcess::NotRunning)
+        return;
+    const int exitCode = loop.exec();
+    if (process.state() != QProcess::NotRunning)
+        std::exit(exitCode);
+}
+
+bool startCommand(const QString &commandLine, bool wait)
+{
+    const CommandLine command = CommandLine::parse(commandLine);
+    if (command.program.isEmpty())
+        return false;
+    if (!wait) {
+        QProcess process;
+        process.setProgram(command.program);
+        process.setArguments(command.arguments);
+        detachChannels(process);
+        return process.startDetached();
+    }
+    QProcess process;
+    detachChannels(process);
+    process.start(command.program, command.arguments);
+    if (!process.waitForStarted())
+        return false;
+    waitWhileHandlingEvents(process);
+    return true;
+}
+
+void runCommand(const QString &commandLine, int showMode, bool wait, int depth)
+{
+    if (startCommand(commandLine, wait) || depth >= kMaxShortcutDepth)
+        return;
+    const QString target = commandLine.trimmed();
+    const QString suffix = QFileInfo(target).suffix().toUpper();
+    if (suffix == QLatin1String("LNK") || suffix == QLatin1String("DESKTOP")) {
+        // The shortcut's command ran: opening the shortcut file itself in
+        // the program for its type as well would run it twice.
+        if (const QString resolved = ResolveShortcut(target); !resolved.isEmpty()) {
+            runCommand(resolved, showMode, wait, depth + 1);
+            return;
+        }
+    }
+    const QString program = AssociatedProgram::forFile(target);
+    if (!program.isEmpty())
+        runCommand(program + QStringLiteral("  ") + commandLine, showMode, wait, depth + 1);
+}
+
+} // namespace
+
+void RunCommand(const QString &commandLine, int showMode, bool wait)
+{
+    runCommand(commandLine, showMode, wait, 0);
 }

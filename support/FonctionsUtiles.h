@@ -27,6 +27,21 @@ QString AddBackslash(const QString &path);
 // Processes user-interface events, at least once, until the time has passed.
 void WaitWithMessages(double milliseconds);
 
+// Starts playing a sound file and returns at once; the next sound cuts it
+// off. A missing file does nothing.
+void PlayWave(const QString &path);
+// Starts the command line (program path not quoted: the shortest prefix
+// that is a program wins). Show modes 0 hidden, 1 normal, 2 minimized, 3
+// maximized are wishes a Linux desktop may not honour. With wait, the
+// window keeps handling events until the program ends; a request to quit
+// meanwhile ends this program with its exit code. A command that cannot
+// start is resolved when it is a shortcut, and opened with the program
+// associated with its file type when there is one.
+void RunCommand(const QString &commandLine, int showMode, bool wait);
+// The command a shortcut file (.lnk or .desktop) stands for: target, two
+// blanks, arguments.
+QString ResolveShortcut(const QString &path);
+
 // The general number format with three significant digits (halves go up),
 // fixed notation up to three digits before the separator, else d.ddEn.
 QString GeneralNumberText(double value, const QString &decimalSeparator);

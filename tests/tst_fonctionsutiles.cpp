@@ -2,9 +2,11 @@
 
 #include "Fixtures.h"
 #include "FonctionsUtiles.h"
+#include "SoundPlayer.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class TestFonctionsUtiles : public QObject {
     Q_OBJECT
@@ -19,6 +21,8 @@ private slots:
     void datePrefix();
     void addBackslash();
     void fileSizeOf();
+    void waitHandlesEvents();
+    void playWave();
 };
 
 void TestFonctionsUtiles::elapsedText_data()
@@ -111,6 +115,54 @@ void TestFonctionsUtiles::fileSizeOf()
     QCOMPARE(FileSizeOf(dir.filePath(QStringLiteral("a.zip"))), 1234);
     QCOMPARE(FileSizeOf(dir.filePath(QStringLiteral("a.*"))), 1234);
     QCOMPARE(FileSizeOf(dir.filePath(QStringLiteral("none.zip"))), 0);
+}
+
+void TestFonctionsUtiles::waitHandlesEvents()
+{
+    bool fired = false;
+    QTimer::singleShot(0, [&fired] { fired = true; });
+    WaitWithMessages(0); // at least one pass, even for no time at all
+    QVERIFY(fired);
+
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    WaitWithMessages(200);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+}
+
+// A short mono 8 kHz tone in RIFF/WAVE form.
+static QByteArray waveFile()
+{
+    const quint32 samples = 800;
+    QByteArray bytes;
+    const auto u32 = [&bytes](quint32 v) { for (int i = 0; i < 4; ++i) bytes += char((v >> (8 * i)) & 0xFF); };
+    const auto u16 = [&bytes](quint16 v) { bytes += char(v & 0xFF); bytes += char(v >> 8); };
+    bytes += "RIFF"; u32(36 + samples); bytes += "WAVEfmt "; u32(16);
+    u16(1); u16(1); u32(8000); u32(8000); u16(1); u16(8);
+    bytes += "data"; u32(samples);
+    for (quint32 i = 0; i < samples; ++i)
+        bytes += char(i % 16 < 8 ? 0x40 : 0xC0);
+    return bytes;
+}
+
+void TestFonctionsUtiles::playWave()
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("11.wav"));
+    const QString second = dir.filePath(QStringLiteral("12.wav"));
+    Fixtures::write(first, waveFile());
+    Fixtures::write(second, waveFile());
+
+    PlayWave(dir.filePath(QStringLiteral("missing.wav"))); // silent, and nothing else changes
+    QVERIFY(SoundPlayer::instance().source().isEmpty());
+    PlayWave(first);
+    QCOMPARE(SoundPlayer::instance().source(), QUrl::fromLocalFile(first));
+    PlayWave(second); // cuts the first one off
+    QCOMPARE(SoundPlayer::instance().source(), QUrl::fromLocalFile(second));
+    PlayWave(dir.filePath(QStringLiteral("missing.wav")));
+    QCOMPARE(SoundPlayer::instance().source(), QUrl::fromLocalFile(second));
 }
 
 QTEST_GUILESS_MAIN(TestFonctionsUtiles)
