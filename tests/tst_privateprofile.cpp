@@ -5,6 +5,7 @@
 #include "PrivateProfile.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,6 +46,7 @@ private slots:
     void eraseSection();
     void sectionKeys();
     void failedWrite();
+    void twoProcessesKeepTheFileReadable();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -172,6 +174,40 @@ void TestPrivateProfile::failedWrite()
     } catch (const ProfileWriteError &e) {
         QCOMPARE(e.message(), QStringLiteral("Ne peut écrire dans ") + impossible);
     }
+}
+
+// Two programs writing the same file at once (the wizard and a second copy
+// of it) may lose each other's latest key, but a reader never finds the
+// file missing, cut short or mixed.
+void TestPrivateProfile::twoProcessesKeepTheFileReadable()
+{
+    const QString header = QStringLiteral("[base]\nmarker=kept\n");
+    Fixtures::write(m_file, header.toUtf8() + QByteArray(20000, ';') + "\n");
+    QProcess first;
+    QProcess second;
+    first.start(QStringLiteral(PROFILE_WRITER), {m_file, QStringLiteral("one"), QStringLiteral("150")});
+    second.start(QStringLiteral(PROFILE_WRITER), {m_file, QStringLiteral("two"), QStringLiteral("150")});
+    QVERIFY(first.waitForStarted() && second.waitForStarted());
+
+    const PrivateProfile profile(m_file);
+    int reads = 0;
+    while (first.state() != QProcess::NotRunning || second.state() != QProcess::NotRunning) {
+        QCOMPARE(profile.readString(QStringLiteral("base"), QStringLiteral("marker"), QString()), QStringLiteral("kept"));
+        const QByteArray bytes = Fixtures::readFile(m_file);
+        QVERIFY(bytes.endsWith('\n'));
+        QVERIFY(bytes.contains(QByteArray(20000, ';')));
+        ++reads;
+        // QProcess learns that a child ended only while it waits for it.
+        first.waitForFinished(1);
+        second.waitForFinished(1);
+    }
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(reads > 0);
+    // Whichever wrote last left its own last key in place.
+    const bool oneLast = profile.readValue(QStringLiteral("one"), QStringLiteral("k149")).has_value();
+    const bool twoLast = profile.readValue(QStringLiteral("two"), QStringLiteral("k149")).has_value();
+    QVERIFY(oneLast || twoLast);
 }
 
 QTEST_GUILESS_MAIN(TestPrivateProfile)
