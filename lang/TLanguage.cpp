@@ -114,11 +114,12 @@ void TLanguage::Translate()
 {
     if (OnBeforeTranslation)
         OnBeforeTranslation(this);
-    const PrivateProfile file(FN);
+    // One read of the file per pass; an edit shows at the next pass.
+    const ProfileEntries translations = PrivateProfile(FN).readSection(kTranslations);
     for (const QString &line : Properties) {
         if (line.trimmed().isEmpty())
             continue;
-        ApplyTranslation(line, file.readString(kTranslations, line, QString()));
+        ApplyTranslation(line, PrivateProfile::valueIn(translations, line).value_or(QString()));
     }
     if (OnAfterTranslation)
         OnAfterTranslation(this);
@@ -209,17 +210,17 @@ void TLanguage::WriteRegistryEntries() const
 
 void TLanguage::WriteRegistryEntries(RegistryStore &store) const
 {
-    const QString section = QStringLiteral("reg");
-    const PrivateProfile file(FN);
-    const QString keyPath = file.readString(section, QStringLiteral("key"), QStringLiteral("TEST"));
+    const ProfileEntries section = PrivateProfile(FN).readSection(QStringLiteral("reg"));
+    const QString keyPath = PrivateProfile::valueIn(section, QStringLiteral("key")).value_or(QStringLiteral("TEST"));
 
-    QList<std::pair<QString, QString>> entries;
-    for (const QString &name : file.readSectionKeys(section)) {
-        const bool seen = std::any_of(entries.cbegin(), entries.cend(), [&](const auto &entry) {
-            return entry.first.compare(name, Qt::CaseInsensitive) == 0;
-        });
-        const QString value = file.readString(section, name, QString());
-        if (!seen && !value.isEmpty())
+    // Each name once, with its first value; empty values are left out.
+    ProfileEntries entries;
+    QStringList seen;
+    for (const auto &[name, value] : section) {
+        if (name.isEmpty() || seen.contains(name, Qt::CaseInsensitive))
+            continue;
+        seen << name;
+        if (!value.isEmpty())
             entries.append({name, value});
     }
 

@@ -24,12 +24,11 @@ QStringList defaultApplicationLists()
 QStringList desktopEntriesFor(const QString &mimeType)
 {
     QStringList entries;
-    const QString mime = mimeType;
     for (const QString &list : defaultApplicationLists())
-        entries << PrivateProfile(list).readString(QStringLiteral("Default Applications"), mime, QString()).split(';');
+        entries << PrivateProfile(list).readString(QStringLiteral("Default Applications"), mimeType, QString()).split(';');
     for (const QString &dir : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation))
         entries << PrivateProfile(dir + QStringLiteral("/mimeinfo.cache"))
-                       .readString(QStringLiteral("MIME Cache"), mime, QString())
+                       .readString(QStringLiteral("MIME Cache"), mimeType, QString())
                        .split(';');
     entries.removeAll(QString());
     return entries;

@@ -88,11 +88,25 @@ void PrivateProfile::writeLines(const QStringList &lines) const
 
 std::optional<QString> PrivateProfile::readValue(const QString &section, const QString &key) const
 {
+    return valueIn(readSection(section), key);
+}
+
+ProfileEntries PrivateProfile::readSection(const QString &section) const
+{
     const QStringList lines = readLines();
     const auto [first, end] = sectionRange(lines, section);
+    ProfileEntries entries;
     for (qsizetype i = first; first >= 0 && i < end; ++i)
-        if (const auto e = entry(lines[i]); e && sameName(e->first, key))
-            return unquoted(e->second);
+        if (const auto e = entry(lines[i]))
+            entries.append({e->first, unquoted(e->second)});
+    return entries;
+}
+
+std::optional<QString> PrivateProfile::valueIn(const ProfileEntries &entries, const QString &key)
+{
+    for (const auto &[name, value] : entries)
+        if (sameName(name, key))
+            return value;
     return std::nullopt;
 }
 
@@ -189,5 +203,16 @@ void PrivateProfile::eraseSection(const QString &section) const
     if (first < 0)
         return;
     lines.erase(lines.begin() + first - 1, lines.begin() + end);
+    writeLines(lines);
+}
+
+void PrivateProfile::replaceSection(const QString &section, const ProfileEntries &entries) const
+{
+    QStringList lines = readLines();
+    if (const auto [first, end] = sectionRange(lines, section); first >= 0)
+        lines.erase(lines.begin() + first - 1, lines.begin() + end);
+    lines << QStringLiteral("[%1]").arg(section.trimmed());
+    for (const auto &[key, value] : entries)
+        lines << key.trimmed() + '=' + value;
     writeLines(lines);
 }

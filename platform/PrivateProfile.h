@@ -7,10 +7,12 @@
 // characters. Nothing is cached: every call reads or writes the file. A
 // write replaces the file by a rename, so a reader never sees half of it.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 #include <stdexcept>
 
 // A write that failed; what() is "Ne peut écrire dans " and the file's path.
@@ -22,6 +24,9 @@ public:
 private:
     QString m_message;
 };
+
+// A section's entries in file order: key and value, as readValue gives them.
+using ProfileEntries = QList<std::pair<QString, QString>>;
 
 class PrivateProfile {
 public:
@@ -39,6 +44,11 @@ public:
     // anything else gives the default.
     int readInteger(const QString &section, const QString &key, int defaultValue) const;
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
+    // The whole section in one read of the file, for callers that ask for
+    // many of its keys.
+    ProfileEntries readSection(const QString &section) const;
+    // The first entry named key, compared as the file's names are.
+    static std::optional<QString> valueIn(const ProfileEntries &entries, const QString &key);
     // The section's key names in file order, as many as fit in an
     // 8192-character buffer of names each followed by a NUL.
     QStringList readSectionKeys(const QString &section) const;
@@ -52,6 +62,9 @@ public:
     void writeBool(const QString &section, const QString &key, bool value) const;
     // Removes the section with all its lines. Throws ProfileWriteError.
     void eraseSection(const QString &section) const;
+    // Erases the section and writes it anew at the end of the file with
+    // these entries, in one replacement of the file. Throws ProfileWriteError.
+    void replaceSection(const QString &section, const ProfileEntries &entries) const;
 
 private:
     QStringList readLines() const;

@@ -37,13 +37,15 @@ void LoadComboHistory(QComboBox *combo, const QString &settingsFile, const QStri
             return;
         entries << defaultEntry;
     } else {
+        const ProfileEntries saved = settings.readSection(section);
+        const auto valueOf = [&saved](const QString &key) {
+            return PrivateProfile::valueIn(saved, key).value_or(QString());
+        };
         // "last" is one of the keys, so the final probe normally finds nothing.
-        for (qsizetype i = 0; i < keyCount; ++i) {
-            const QString entry = settings.readString(section, entryKey(static_cast<int>(i)), QString());
-            if (!entry.isEmpty())
+        for (qsizetype i = 0; i < keyCount; ++i)
+            if (const QString entry = valueOf(entryKey(static_cast<int>(i))); !entry.isEmpty())
                 entries << entry;
-        }
-        last = settings.readString(section, kLastKey, QString());
+        last = valueOf(kLastKey);
     }
     combo->clear();
     combo->addItems(entries);
@@ -58,12 +60,11 @@ void SaveComboHistory(QComboBox *combo, const QString &settingsFile, const QStri
         if (combo->itemText(i).trimmed().isEmpty())
             combo->removeItem(i);
 
-    const PrivateProfile settings(settingsFile);
-    const QString text = combo->currentText();
-    settings.eraseSection(section);
+    ProfileEntries entries;
     for (int i = 0; i < combo->count(); ++i)
-        settings.writeString(section, entryKey(i), combo->itemText(i));
-    settings.writeString(section, kLastKey, text);
+        entries.append({entryKey(i), combo->itemText(i)});
+    entries.append({kLastKey, combo->currentText()});
+    PrivateProfile(settingsFile).replaceSection(section, entries);
 }
 
 void AddComboHistory(QComboBox *combo)

@@ -113,12 +113,10 @@ QImage decodeBitmap(const QByteArray &image)
             useAlpha = useAlpha || (header->bitCount == 32 && qAlpha(line[x]) != 0);
         }
     }
-    for (int y = 0; y < header->height; ++y) {
+    for (int y = 0; !useAlpha && y < header->height; ++y) {
         const uchar *maskRow = bits + maskAt + maskStride * (header->height - 1 - y);
         auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
         for (int x = 0; x < header->width; ++x) {
-            if (useAlpha)
-                continue;
             const bool transparent = hasMask && ((maskRow[x / 8] >> (7 - x % 8)) & 1);
             line[x] = transparent ? qRgba(0, 0, 0, 0) : (line[x] | 0xFF000000u);
         }

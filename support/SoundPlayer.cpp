@@ -108,11 +108,10 @@ void SoundPlayer::play(const QString &path)
         return;
     stop();
     m_source = path;
-    m_samples = std::move(sound->samples);
     const QAudioDevice output = QMediaDevices::defaultAudioOutput();
     if (output.isNull() || !output.isFormatSupported(sound->format))
         return; // no sound here; the rest of the program goes on
-    m_buffer.setData(m_samples);
+    m_buffer.setData(sound->samples);
     m_buffer.open(QIODevice::ReadOnly);
     m_sink = std::make_unique<QAudioSink>(output, sound->format);
     m_sink->start(&m_buffer);

@@ -30,7 +30,6 @@ private:
     void stop();
 
     QString m_source;
-    QByteArray m_samples;
     QBuffer m_buffer;
     std::unique_ptr<QAudioSink> m_sink;
 };
