@@ -365,7 +365,9 @@ bool TZipArchiver::CheckDrive()
     VolumeLabel = info->label;
     VolumeSerial = info->serial;
     QueryDiskSpace(dsBoth);
-    return m_volumes->driveType(DriveRoot) == DriveType::Network || DiskTotalSize != -1;
+    // Only a mounted file system answers, so the drive holds a disk whatever
+    // size it reports; FUSE and network mounts often report none.
+    return true;
 }
 
 void TZipArchiver::QueryDiskSpace(DiskSpaceQuery which)

@@ -1,9 +1,12 @@
 // Broken and hostile archives: each defect ends in its message and an empty
 // list, without a crash or a read past a buffer (the suite runs under
-// AddressSanitizer).
+// AddressSanitizer). Also the drives archives lie on: only a drive with
+// nothing mounted stops the listing.
 
 #include "Fixtures.h"
+#include "ScratchMount.h"
 #include "ScriptedHost.h"
+#include "VolumeProbe.h"
 #include "ZipArchiver.h"
 
 #include <QRandomGenerator>
@@ -38,6 +41,25 @@ QList<qsizetype> centralHeaders(const QByteArray &zip)
     return at;
 }
 
+// The drive holding the archive, as the system would describe it.
+class StandInDrive final : public VolumeProbe {
+public:
+    bool mounted = true;
+    std::optional<VolumeInfo> info;
+    DriveType type = DriveType::Fixed;
+
+    bool isPresent(const QString &) const override { return mounted; }
+    std::optional<VolumeInfo> query(const QString &) const override { return mounted ? info : std::nullopt; }
+    DriveType driveType(const QString &) const override { return type; }
+};
+
+int entriesOfPlainArchive()
+{
+    TZipArchiver za;
+    za.setZipFileName(Fixtures::path(QStringLiteral("plain.zip")));
+    return za.Count();
+}
+
 } // namespace
 
 class TestListBadInput : public QObject {
@@ -47,6 +69,9 @@ private slots:
     void defects_data();
     void defects();
     void commentLengthPastTheEnd();
+    void drives_data();
+    void drives();
+    void mountThatTellsNoSize();
 };
 
 void TestListBadInput::defects_data()
@@ -159,6 +184,89 @@ void TestListBadInput::commentLengthPastTheEnd()
     QCOMPARE(za.Count(), 6);
     QCOMPARE(za.ArchiveComment, QStringLiteral("An archive comment"));
     QCOMPARE(za.CentralDirOffset, Fixtures::getU32(bytes, eoc + 16));
+}
+
+void TestListBadInput::drives_data()
+{
+    QTest::addColumn<bool>("mounted");
+    QTest::addColumn<bool>("answers");
+    QTest::addColumn<qint64>("totalBytes");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QList<int>>("messages");
+
+    const int fixed = int(DriveType::Fixed);
+    // What the system says of document portals, sshfs and other FUSE mounts,
+    // and of a tmpfs without a size limit: they report a size of 0.
+    QTest::newRow("file system that tells no size") << true << true << qint64(-1) << fixed << QList<int>{};
+    QTest::newRow("network share that tells no size")
+        << true << true << qint64(-1) << int(DriveType::Network) << QList<int>{};
+    QTest::newRow("removable disk that tells no size")
+        << true << true << qint64(-1) << int(DriveType::Removable) << QList<int>{};
+    QTest::newRow("disk of 1 GB") << true << true << qint64(1) << fixed << QList<int>{};
+    QTest::newRow("nothing mounted at the drive") << false << true << qint64(1) << fixed << QList<int>{11004};
+    QTest::newRow("file system that does not answer") << true << false << qint64(1) << fixed << QList<int>{11004};
+}
+
+void TestListBadInput::drives()
+{
+    QFETCH(bool, mounted);
+    QFETCH(bool, answers);
+    QFETCH(qint64, totalBytes);
+    QFETCH(int, type);
+    QFETCH(QList<int>, messages);
+
+    StandInDrive drive;
+    drive.mounted = mounted;
+    drive.type = DriveType(type);
+    if (answers) {
+        VolumeInfo info;
+        info.label = QStringLiteral("DATA");
+        info.totalBytes = totalBytes;
+        info.freeBytes = totalBytes;
+        drive.info = info;
+    }
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.setVolumeProbe(&drive);
+    QList<int> reported;
+    za.OnMessage = [&](TZipArchiver *sender, int, const QString &) { reported.append(sender->ErrCode); };
+    za.setZipFileName(Fixtures::path(QStringLiteral("plain.zip")));
+
+    QCOMPARE(reported, messages);
+    if (messages.isEmpty()) {
+        QCOMPARE(za.Count(), entriesOfPlainArchive());
+        QCOMPARE(za.VolumeLabel, QStringLiteral("DATA"));
+        QCOMPARE(za.DiskTotalSize, totalBytes);
+    } else {
+        QCOMPARE(za.Count(), 0);
+        QVERIFY(za.ZipFileName().isEmpty());
+    }
+}
+
+void TestListBadInput::mountThatTellsNoSize()
+{
+    // The real thing: a tmpfs without a size limit reports 0 blocks, as FUSE
+    // mounts do.
+    const QString why = ScratchMount::whyUnavailable();
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    QTemporaryDir dir;
+    ScratchMount mount;
+    const QString folder = dir.filePath(QStringLiteral("unsized"));
+    if (!mount.mount({QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=0")},
+                     QStringLiteral("mantole-test"), folder))
+        QSKIP(qPrintable(QStringLiteral("this system does not let us mount a tmpfs: ") + mount.error()));
+    const QString path = folder + QStringLiteral("/plain.zip");
+    QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("plain.zip")), path));
+
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.setZipFileName(path);
+    QVERIFY2(host.shown.isEmpty(), qPrintable(host.shown.join('\n')));
+    QCOMPARE(za.Count(), entriesOfPlainArchive());
+    QCOMPARE(za.DriveRoot, folder + '/');
+    QCOMPARE(za.DiskTotalSize, qint64(-1));
+    QCOMPARE(za.DiskFreeSpace, qint64(-1));
 }
 
 QTEST_GUILESS_MAIN(TestListBadInput)
