@@ -5,6 +5,7 @@
 #include "ZipArchiver.h"
 
 #include "OemCodePage.h"
+#include "PendingFile.h"
 #include "VolumeProbe.h"
 #include "ZipMessages.h"
 
@@ -13,6 +14,7 @@
 #include <QMultiHash>
 #include <QTemporaryFile>
 
+#include <memory>
 #include <new>
 
 using namespace zipformat;
@@ -51,12 +53,6 @@ VolumeName splitVolumeName(const QString &path)
     name.stem = path.left(digitsStart);
     name.digits = path.mid(digitsStart, dot - digitsStart);
     return name;
-}
-
-QString withExtension(const QString &path, const QString &extension)
-{
-    const VolumeName name = splitVolumeName(path);
-    return name.stem + name.digits + extension;
 }
 
 // One entry of the directory while a set is joined.
@@ -173,20 +169,32 @@ int TZipArchiver::ReadSpan(const QString &source, QString &target)
 
     std::vector<SpanEntry> table;
     int64_t volumeTime = 0;
+    // A name the caller gives is written exactly so, and only once the join
+    // is complete: until then the archive grows under a temporary name
+    // beside it, and whatever the name held stays as it was. In a folder,
+    // the archive gets a new name of its own.
+    QString joined;
+    std::unique_ptr<PendingFile> pending;
+    bool joinedIsOurs = false; // a new file that a failure must not leave
     try {
-        // The joined archive's name.
-        QString joined = target;
         if (!target.isEmpty() && !target.endsWith('/')) {
-            EraseFile(target, HowToDelete);
+            joined = QFileInfo(target).absoluteFilePath();
+            if (QFileInfo(joined).isDir())
+                throw EZipArchiver::CreateById(11009, true);
+            pending = std::make_unique<PendingFile>(joined);
+            if (!pending->open())
+                throw EZipArchiver::CreateById(11009, true);
+            OutHandle.setFileName(pending->device().fileName());
         } else {
             QTemporaryFile unique(WithTrailingBackslash(target.isEmpty() ? QStringLiteral(".") : target)
-                                  + QStringLiteral("zipXXXXXX"));
+                                  + QStringLiteral("zipXXXXXX.zip"));
+            unique.setAutoRemove(false);
             if (!unique.open())
                 throw EZipArchiver::CreateById(11027, true);
-            joined = unique.fileName(); // removed when `unique` goes
+            joined = unique.fileName();
+            joinedIsOurs = true;
+            OutHandle.setFileName(joined);
         }
-        joined = withExtension(joined, QStringLiteral(".zip"));
-        OutHandle.setFileName(joined);
         if (!OutHandle.open(QIODevice::WriteOnly | QIODevice::Truncate))
             throw EZipArchiver::CreateById(11009, true);
 
@@ -303,6 +311,24 @@ int TZipArchiver::ReadSpan(const QString &source, QString &target)
         if (!InHandle.skip(EndOfCentralDir::kSize))
             throw EZipArchiver::CreateById(11023, true);
         CopyAcrossVolumes(eoc.commentLength, 11023);
+
+        // Complete: dated like the last volume, then put in place.
+        if (!OutHandle.flush()) // before the date, or the last write would change it
+            throw EZipArchiver::CreateById(11010, true);
+        if (volumeTime != 0)
+            OutHandle.setFileTime(QDateTime::fromMSecsSinceEpoch(volumeTime), QFileDevice::FileModificationTime);
+        OutHandle.close();
+        if (pending) {
+            // The file the name held goes to the trash when that is the
+            // setting (a name with wildcards would take others along: such a
+            // file is only replaced); when the trash refuses it, it stays.
+            const bool wildcards = joined.contains('*') || joined.contains('?');
+            if (HowToDelete == htdAllowUndo && !wildcards && QFileInfo::exists(joined)
+                && EraseFile(joined, htdAllowUndo) > 0)
+                throw EZipArchiver::CreateById(11009, true);
+            if (!pending->commit(false))
+                throw EZipArchiver::CreateById(11009, true);
+        }
     } catch (const EZipArchiver &e) {
         ReportException(e);
         result = -7;
@@ -317,16 +343,13 @@ int TZipArchiver::ReadSpan(const QString &source, QString &target)
     if (OnProgress)
         OnProgress(this, ptEndOfBatch, QString(), 0);
     InHandle.close();
-    if (OutHandle.isOpen()) {
-        const QString joined = OutHandle.fileName();
-        OutHandle.flush(); // before the date, or the last write would change it
-        if (volumeTime != 0)
-            OutHandle.setFileTime(QDateTime::fromMSecsSinceEpoch(volumeTime), QFileDevice::FileModificationTime);
-        OutHandle.close();
-        if (result != 0)
+    OutHandle.close();
+    if (result == 0) {
+        target = joined;
+    } else {
+        if (joinedIsOurs)
             QFile::remove(joined);
-        target = result == 0 ? joined : QString();
-    } else if (result != 0) {
+        pending.reset(); // its temporary file goes with it
         target.clear();
     }
     UnzipBusy = false;

@@ -103,6 +103,41 @@ void copySet(const QString &setName, int volumes, const QString &folder)
     }
 }
 
+// Points the trash at a folder of the test's own while it lives: the home
+// folder moves there too, so files beside it are trashed into it.
+class TrashInside {
+public:
+    explicit TrashInside(const QString &folder)
+        : m_home(qgetenv("HOME")), m_data(qgetenv("XDG_DATA_HOME")), m_folder(folder + QStringLiteral("/.home"))
+    {
+        QDir().mkpath(m_folder + QStringLiteral("/data"));
+        qputenv("HOME", QFile::encodeName(m_folder));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_folder + QStringLiteral("/data")));
+    }
+    ~TrashInside()
+    {
+        qputenv("HOME", m_home);
+        if (m_data.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", m_data);
+    }
+    // The contents of the files in the trash.
+    QList<QByteArray> files() const
+    {
+        QList<QByteArray> contents;
+        const QDir trashed(m_folder + QStringLiteral("/data/Trash/files"));
+        for (const QString &name : trashed.entryList(QDir::Files | QDir::Hidden))
+            contents << Fixtures::readFile(trashed.filePath(name));
+        return contents;
+    }
+
+private:
+    QByteArray m_home;
+    QByteArray m_data;
+    QString m_folder;
+};
+
 } // namespace
 
 class TestReadSpan : public QObject {
@@ -113,7 +148,10 @@ private slots:
     void numberedSetListsAcrossVolumes();
     void joinsNumberedSet_data();
     void joinsNumberedSet();
+    void joinsIntoNamedFile_data();
     void joinsIntoNamedFile();
+    void failedJoinKeepsNamedFile_data();
+    void failedJoinKeepsNamedFile();
     void missingVolumeFile();
     void firstVolumePickedInsteadOfLast();
     void removableDisksAreAskedFor();
@@ -199,17 +237,97 @@ void TestReadSpan::joinsNumberedSet()
     QVERIFY(!joined.OffsetsMismatch);
 }
 
+void TestReadSpan::joinsIntoNamedFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("previous"); // what the name held before; null for nothing
+    QTest::addColumn<int>("howToDelete");
+    QTest::newRow("new name with another extension") << "joined.tmp" << QByteArray() << int(htdFinal);
+    QTest::newRow("new name without extension") << "joined" << QByteArray() << int(htdFinal);
+    QTest::newRow("existing file replaced") << "joined.zip" << QByteArray("previous file") << int(htdFinal);
+    QTest::newRow("existing file replaced, the old one to the trash")
+        << "joined.zip" << QByteArray("previous file") << int(htdAllowUndo);
+    QTest::newRow("existing file with another extension replaced")
+        << "joined.tmp" << QByteArray("previous file") << int(htdAllowUndo);
+}
+
 void TestReadSpan::joinsIntoNamedFile()
 {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, previous);
+    QFETCH(int, howToDelete);
     QTemporaryDir dir;
     copySet(QStringLiteral("set"), 3, dir.path());
-    TZipArchiver za;
-    za.HowToDelete = htdFinal;
-    QString target = dir.filePath(QStringLiteral("joined.tmp"));
-    QVERIFY(Fixtures::write(target, "previous file"));
+    const TrashInside trash(dir.path());
+    const QString named = dir.filePath(name);
+    if (!previous.isNull())
+        QVERIFY(Fixtures::write(named, previous));
+    // Somebody else's file under the name with ".zip": not ours to touch.
+    const QString bystander = dir.filePath(QFileInfo(name).completeBaseName() + QStringLiteral(".zip"));
+    if (bystander != named)
+        QVERIFY(Fixtures::write(bystander, "somebody else's"));
+
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.HowToDelete = DeleteOpts(howToDelete);
+    QString target = named;
     QCOMPARE(za.ReadSpan(dir.filePath(QStringLiteral("set003.zip")), target), 0);
-    QCOMPARE(target, dir.filePath(QStringLiteral("joined.zip")));
-    Referees::verifyArchive(target);
+    QVERIFY2(host.shown.isEmpty(), qPrintable(host.shown.join('\n')));
+    QCOMPARE(target, named);
+    Referees::verifyArchive(named);
+    if (bystander != named)
+        QCOMPARE(Fixtures::readFile(bystander), QByteArray("somebody else's"));
+    QStringList expected{QStringLiteral("set001.zip"), QStringLiteral("set002.zip"), QStringLiteral("set003.zip"),
+                         name};
+    if (bystander != named)
+        expected << QFileInfo(bystander).fileName();
+    expected.sort();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected); // no temporary file left
+    const bool toTrash = !previous.isNull() && howToDelete == htdAllowUndo;
+    QCOMPARE(trash.files(), toTrash ? QList<QByteArray>{previous} : QList<QByteArray>{});
+}
+
+void TestReadSpan::failedJoinKeepsNamedFile_data()
+{
+    QTest::addColumn<QString>("volume");
+    QTest::addColumn<bool>("removed"); // else its first bytes are zeroed
+    QTest::addColumn<int>("howToDelete");
+    QTest::addColumn<int>("error");
+    QTest::newRow("volume missing") << "set002.zip" << true << int(htdFinal) << 11001;
+    QTest::newRow("volume missing, erasing to the trash") << "set002.zip" << true << int(htdAllowUndo) << 11001;
+    QTest::newRow("first volume without its mark") << "set001.zip" << false << int(htdAllowUndo) << 11031;
+}
+
+void TestReadSpan::failedJoinKeepsNamedFile()
+{
+    QFETCH(QString, volume);
+    QFETCH(bool, removed);
+    QFETCH(int, howToDelete);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    copySet(QStringLiteral("set"), 3, dir.path());
+    if (removed) {
+        QVERIFY(QFile::remove(dir.filePath(volume)));
+    } else {
+        QByteArray bytes = Fixtures::readFile(dir.filePath(volume));
+        bytes.replace(0, 4, QByteArray(4, '\0'));
+        QVERIFY(Fixtures::write(dir.filePath(volume), bytes));
+    }
+    const TrashInside trash(dir.path());
+    const QString named = dir.filePath(QStringLiteral("joined.zip"));
+    QVERIFY(Fixtures::write(named, "previous file"));
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+
+    ScriptedHost host;
+    TZipArchiver za(&host);
+    za.HowToDelete = DeleteOpts(howToDelete);
+    QString target = named;
+    QCOMPARE(za.ReadSpan(dir.filePath(QStringLiteral("set003.zip")), target), -7);
+    QCOMPARE(za.ErrCode, error);
+    QVERIFY(target.isEmpty());
+    QCOMPARE(Fixtures::readFile(named), QByteArray("previous file"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+    QVERIFY(trash.files().isEmpty());
 }
 
 void TestReadSpan::missingVolumeFile()
