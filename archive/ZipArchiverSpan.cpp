@@ -10,6 +10,7 @@
 #include "ZipMessages.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QMultiHash>
 #include <QTemporaryFile>
@@ -55,6 +56,58 @@ VolumeName splitVolumeName(const QString &path)
     return name;
 }
 
+// Where a disk mounted at root holds the set's file: at the place it had on
+// the disk it was picked from, else under its name at the top (when it was
+// picked through a link, the place is unknown).
+QString fileOnDisk(const QString &root, const QString &relative, const QString &name)
+{
+    if (!relative.isEmpty() && QFileInfo(root + relative).isFile())
+        return root + relative;
+    if (QFileInfo(root + name).isFile())
+        return root + name;
+    return QString();
+}
+
+// Whether a file ends in an end record, as the last volume of a set does.
+bool holdsEndRecord(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 window = std::min<qint64>(file.size(), EndOfCentralDir::kSize + kMaxCommentLength);
+    if (!file.seek(file.size() - window))
+        return false;
+    return file.read(window).contains(QByteArray("PK\x05\x06", 4));
+}
+
+// A desktop mounts each removable disk at a folder of its own, named after
+// its label, so the next disk of a set turns up somewhere else than the one
+// before. Moves root and file to the mounted disk that holds the set's file
+// and is disk number `disk` by its label; or, when the last disk is wanted
+// (disk < 0, the set's size unknown yet), whose file ends the set. The disk
+// at hand is looked at first; nothing moves when no disk fits.
+void followDisk(const VolumeProbe &probe, int disk, QString &root, QString &file)
+{
+    const QString absolute = QFileInfo(file).absoluteFilePath();
+    const QString relative = absolute.startsWith(root) ? absolute.mid(root.size()) : QString();
+    const QString name = QFileInfo(absolute).fileName();
+    QStringList roots = probe.removableRoots();
+    roots.removeAll(root);
+    roots.prepend(root);
+    const QString wanted = disk >= 0 ? QLatin1String("PKBACK# ") + volumeDigits(disk) : QString();
+    for (const QString &candidate : std::as_const(roots)) {
+        const std::optional<VolumeInfo> info = probe.query(candidate);
+        if (!info || (disk >= 0 && info->label != wanted))
+            continue;
+        const QString found = fileOnDisk(candidate, relative, name);
+        if (found.isEmpty() || (disk < 0 && !holdsEndRecord(found)))
+            continue;
+        root = candidate;
+        file = found;
+        return;
+    }
+}
+
 // One entry of the directory while a set is joined.
 struct SpanEntry {
     QByteArray name;
@@ -67,9 +120,12 @@ struct SpanEntry {
 DriveType TZipArchiver::PromptForDisk()
 {
     m_host->processEvents();
-    const DriveType type = m_volumes->driveType(DriveRoot);
+    // Only a removable disk leaves its drive root with nothing mounted.
+    const DriveType type = m_volumes->isPresent(DriveRoot) ? m_volumes->driveType(DriveRoot) : DriveType::Removable;
     bool ok = true;
-    const auto driveUsable = [this] {
+    const auto driveUsable = [this, type] {
+        if (!volumesAreFiles(type))
+            followDisk(*m_volumes, DiskNumber, DriveRoot, InFileName);
         // An empty drive may not even be mounted; that only means "ask".
         try {
             return CheckDrive();

@@ -49,11 +49,100 @@ public:
         return info;
     }
     DriveType driveType(const QString &) const override { return DriveType::Removable; }
+    QStringList removableRoots() const override { return {m_folder + '/'}; }
 
 private:
     QString m_folder;
     QString m_setName;
     QString m_label;
+};
+
+// Removable disks as a desktop mounts them: each at a folder named after its
+// label, and a disk taken out takes its folder along. The set's file lies in
+// a folder of each disk.
+class DesktopDisks final : public VolumeProbe {
+public:
+    DesktopDisks(const QString &media, const QString &setName) : m_media(media), m_setName(setName) {}
+
+    static QString label(int disk) { return QStringLiteral("PKBACK# %1").arg(disk, 3, 10, QChar('0')); }
+    QString root(int disk) const { return m_media + '/' + label(disk) + '/'; }
+    QString archivePath(int disk) const { return root(disk) + QStringLiteral("backup/disk.zip"); }
+
+    void plug(int disk)
+    {
+        QDir().mkpath(root(disk) + QStringLiteral("backup"));
+        QFile::copy(Fixtures::path(QStringLiteral("%1%2.zip").arg(m_setName).arg(disk, 3, 10, QChar('0'))),
+                    archivePath(disk));
+        m_mounted.append({root(disk), label(disk)});
+    }
+    // A disk of another set under the same label, with its own file: the
+    // desktop mounts it at the label followed by a digit.
+    void plugStranger(int disk)
+    {
+        const QString folder = m_media + '/' + label(disk) + QStringLiteral("1/");
+        QDir().mkpath(folder + QStringLiteral("backup"));
+        QFile::copy(Fixtures::path(QStringLiteral("plain.zip")), folder + QStringLiteral("backup/other.zip"));
+        m_mounted.prepend({folder, label(disk)});
+    }
+    void unplugAll()
+    {
+        for (const auto &[folder, name] : std::as_const(m_mounted))
+            QDir(folder).removeRecursively();
+        m_mounted.clear();
+    }
+    // What the user does at a disk question: n > 0 takes every disk out and
+    // puts disk n in; n < 0 puts disk -n in another drive; 0 only confirms.
+    ScriptedHost::DiskAnswer acting(int action)
+    {
+        return [this, action](const ScriptedHost::DiskQuestion &) {
+            if (action > 0)
+                unplugAll();
+            if (action != 0)
+                plug(std::abs(action));
+            return true;
+        };
+    }
+
+    QString rootOf(const QString &path) const override
+    {
+        for (const auto &[folder, name] : m_mounted)
+            if (path.startsWith(folder))
+                return folder;
+        return QString();
+    }
+    bool isPresent(const QString &root) const override { return labelAt(root).has_value(); }
+    std::optional<VolumeInfo> query(const QString &root) const override
+    {
+        const std::optional<QString> name = labelAt(root);
+        if (!name)
+            return std::nullopt;
+        VolumeInfo info;
+        info.label = *name;
+        info.totalBytes = 1440 * 1024;
+        info.freeBytes = 0;
+        return info;
+    }
+    DriveType driveType(const QString &) const override { return DriveType::Removable; }
+    QStringList removableRoots() const override
+    {
+        QStringList roots;
+        for (const auto &[folder, name] : m_mounted)
+            roots << folder;
+        return roots;
+    }
+
+private:
+    std::optional<QString> labelAt(const QString &root) const
+    {
+        for (const auto &[folder, name] : m_mounted)
+            if (folder == root)
+                return name;
+        return std::nullopt;
+    }
+
+    QString m_media;
+    QString m_setName;
+    QList<std::pair<QString, QString>> m_mounted; // folder, label
 };
 
 // A set on a removable drive with its last disk inserted, as a user picks it.
@@ -76,6 +165,18 @@ struct RemovableSet {
 QString question(int disk, int of, const QString &root)
 {
     return QStringLiteral("Insérer le volume n°%1 sur %2\ndans le lecteur: %3").arg(disk).arg(of).arg(root);
+}
+
+// What each disk question asked for: the disk number, 0 for the last disk.
+QList<int> disksAskedFor(const ScriptedHost &host)
+{
+    QList<int> disks;
+    for (const ScriptedHost::DiskQuestion &q : host.diskQuestions) {
+        const QString first = q.text.section('\n', 0, 0);
+        disks << (first.startsWith(QStringLiteral("Insérer le volume n°")) ? first.section(QChar(0xB0), 1).section(' ', 0, 0).toInt()
+                                                                           : 0);
+    }
+    return disks;
 }
 
 QStringList questionTexts(const ScriptedHost &host)
@@ -161,6 +262,8 @@ private slots:
     void removableListFollowsDirectory();
     void earlierDiskPickedInsteadOfLast_data();
     void earlierDiskPickedInsteadOfLast();
+    void disksMountedApart_data();
+    void disksMountedApart();
 };
 
 void TestReadSpan::numberedSetListsAcrossVolumes_data()
@@ -450,6 +553,72 @@ void TestReadSpan::earlierDiskPickedInsteadOfLast()
     set.za.setZipFileName(set.probe.archivePath());
     QCOMPARE(set.host.shown, QStringList{message});
     QCOMPARE(set.za.Count(), 0);
+}
+
+void TestReadSpan::disksMountedApart_data()
+{
+    QTest::addColumn<QString>("setName");
+    QTest::addColumn<bool>("join"); // else list
+    QTest::addColumn<int>("picked");
+    QTest::addColumn<QList<int>>("plugged");
+    QTest::addColumn<bool>("stranger");
+    QTest::addColumn<QList<int>>("actions"); // see DesktopDisks::acting
+    QTest::addColumn<QList<int>>("asked");
+    QTest::addColumn<int>("count");
+
+    QTest::newRow("one drive, disks swapped") << "set" << true << 3 << QList<int>{3} << false
+                                              << QList<int>{1, 2, 3} << QList<int>{1, 2, 3} << 2;
+    QTest::newRow("wrong disk first") << "set" << true << 3 << QList<int>{3} << false
+                                      << QList<int>{2, 1, 2, 3} << QList<int>{1, 1, 2, 3} << 2;
+    QTest::newRow("every disk in a drive of its own") << "set" << true << 3 << QList<int>{1, 2, 3} << false
+                                                      << QList<int>{0, 0, 0} << QList<int>{1, 2, 3} << 2;
+    QTest::newRow("first disk picked, last one in another drive")
+        << "set" << true << 1 << QList<int>{1, 3} << false << QList<int>{0, -2, 0} << QList<int>{1, 2, 3} << 2;
+    QTest::newRow("first disk picked, last one asked for")
+        << "set" << true << 1 << QList<int>{1} << false << QList<int>{3, 1, 2, 3} << QList<int>{0, 1, 2, 3} << 2;
+    QTest::newRow("another set's disk under the same label") << "set" << true << 3 << QList<int>{3} << true
+                                                             << QList<int>{1, 2, 3} << QList<int>{1, 2, 3} << 2;
+    QTest::newRow("directory read across disks swapped") << "long" << false << 5 << QList<int>{5} << false
+                                                         << QList<int>{3, 4, 5} << QList<int>{3, 4, 5} << 1500;
+}
+
+void TestReadSpan::disksMountedApart()
+{
+    QFETCH(QString, setName);
+    QFETCH(bool, join);
+    QFETCH(int, picked);
+    QFETCH(QList<int>, plugged);
+    QFETCH(bool, stranger);
+    QFETCH(QList<int>, actions);
+    QFETCH(QList<int>, asked);
+    QFETCH(int, count);
+
+    QTemporaryDir media;
+    QTemporaryDir out;
+    DesktopDisks disks(media.path(), setName);
+    for (int disk : plugged)
+        disks.plug(disk);
+    if (stranger)
+        disks.plugStranger(1);
+    ScriptedHost host;
+    for (int action : actions)
+        host.diskAnswers.push_back(disks.acting(action));
+    TZipArchiver za(&host);
+    za.setVolumeProbe(&disks);
+
+    if (join) {
+        QString target = out.path() + '/';
+        QCOMPARE(za.ReadSpan(disks.archivePath(picked), target), 0);
+        TZipArchiver joined;
+        joined.setZipFileName(target);
+        QCOMPARE(joined.Count(), count);
+        Referees::verifyArchive(target);
+    } else {
+        za.setZipFileName(disks.archivePath(picked));
+        QCOMPARE(za.Count(), count);
+    }
+    QVERIFY2(host.shown.isEmpty(), qPrintable(host.shown.join('\n')));
+    QCOMPARE(disksAskedFor(host), asked);
 }
 
 QTEST_GUILESS_MAIN(TestReadSpan)
