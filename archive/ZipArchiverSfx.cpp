@@ -7,6 +7,7 @@
 #include "PeImage.h"
 #include "PendingFile.h"
 #include "SfxHeader.h"
+#include "SystemError.h"
 #include "ZipMessages.h"
 
 #include <QCoreApplication>
@@ -37,6 +38,13 @@ QString findIgnoringCase(const QString &folder, const QString &name)
         if (candidate.compare(name, Qt::CaseInsensitive) == 0)
             return dir.filePath(candidate);
     return QString();
+}
+
+// Notes the system's reason for a failed write; the copy result is -2.
+int writeFailed(const QIODevice &output)
+{
+    SystemError::note(output.errorString());
+    return -2;
 }
 
 QString withSuffix(const QString &path, const QString &suffix)
@@ -123,6 +131,8 @@ bool TZipArchiver::shiftFitsInOffsets(const EOCRecord &record, int64_t shift) co
 
 int TZipArchiver::WriteSFX()
 {
+    SystemError::clear();
+    CancelRequested = false;
     if (!CreatingEmptySFX && !QFileInfo(m_zipFileName).isFile()) {
         ReportMessage(10102, QString());
         return -9;
@@ -164,8 +174,10 @@ int TZipArchiver::WriteSFX()
     QByteArray stub;
     {
         QFile stubFile(stubPath);
-        if (!stubFile.open(QIODevice::ReadOnly))
+        if (!stubFile.open(QIODevice::ReadOnly)) {
+            SystemError::note(stubFile.errorString());
             result = -3;
+        }
         else {
             stub = stubFile.readAll();
             stubLength = stubFile.size() == stub.size() ? stub.size() : -1;
@@ -176,10 +188,10 @@ int TZipArchiver::WriteSFX()
     m_copyDone = 0;
     m_copyTotal = stub.size() + headerLength + (CreatingEmptySFX ? 22 : QFileInfo(m_zipFileName).size());
     if (result == 0 && output.write(stub) != stub.size())
-        result = -2;
+        result = writeFailed(output);
     if (result == 0
         && output.write(reinterpret_cast<const char *>(headerBytes.data()), headerLength) != headerLength)
-        result = -2;
+        result = writeFailed(output);
 
     const int64_t shift = stubLength + headerLength;
     if (result == 0 && CreatingEmptySFX) {
@@ -188,13 +200,13 @@ int TZipArchiver::WriteSFX()
         uint8_t bytes[EndOfCentralDir::kSize];
         empty.write(bytes);
         if (output.write(reinterpret_cast<const char *>(bytes), sizeof bytes) != sizeof bytes)
-            result = -2;
+            result = writeFailed(output);
     } else if (result == 0) {
         result = writeShiftedArchive(output, shift, archiveLength);
     }
 
     if (result == 0 && !output.flush())
-        result = -2;
+        result = writeFailed(output);
     const int64_t outputLength = output.size();
     if (result == 0 && !CreatingEmptySFX
         && (stubLength < 0 || archiveLength < 0 || outputLength != stubLength + archiveLength + headerLength))
@@ -255,12 +267,14 @@ int TZipArchiver::CopyBlock(BufferedFile &input, QIODevice &output, int64_t coun
             const int64_t wanted = count >= 0 && count < kCopyPiece ? count : kCopyPiece;
             const size_t got = input.read(piece.data(), static_cast<size_t>(wanted));
             if (output.write(piece.data(), static_cast<qint64>(got)) != static_cast<qint64>(got))
-                return -2;
+                return writeFailed(output);
             if (count > 0)
                 count -= static_cast<int64_t>(got);
             m_copyDone += static_cast<int64_t>(got);
             m_host->copyProgress(m_copyDone, m_copyTotal);
             m_host->processEvents();
+            if (CancelRequested)
+                return -2;
             if (count == 0 || static_cast<int64_t>(got) < wanted)
                 return 0;
         }
@@ -282,12 +296,14 @@ int TZipArchiver::copyInKernel(BufferedFile &input, QFileDevice &output, int64_t
             return 1; // not between these files: copy through memory instead
         // Keep the device's idea of its position in step with the kernel's.
         if (copied > 0 && !output.seek(output.pos() + copied))
-            return -2;
+            return writeFailed(output);
         if (count > 0)
             count -= copied;
         m_copyDone += copied;
         m_host->copyProgress(m_copyDone, m_copyTotal);
         m_host->processEvents();
+        if (CancelRequested)
+            return -2; // the user stopped it: the caller drops the partial output
         if (copied < wanted)
             return 0; // end of input
     }
@@ -296,8 +312,10 @@ int TZipArchiver::copyInKernel(BufferedFile &input, QFileDevice &output, int64_t
 int TZipArchiver::CopyShiftedDirectory(QIODevice &output, const EOCRecord &record, int64_t shift)
 {
     const auto writeOrRaise = [&output](const void *bytes, int64_t count, int id) {
-        if (output.write(static_cast<const char *>(bytes), count) != count)
+        if (output.write(static_cast<const char *>(bytes), count) != count) {
+            writeFailed(output);
             throw EZipArchiver::CreateById(id, false);
+        }
     };
     // A shifted 32-bit offset wraps; one that would leave the 32-bit range
     // upwards needs Zip64 and is refused.
@@ -369,8 +387,10 @@ void TZipArchiver::copyShiftedZip64End(QIODevice &output, const EOCRecord &recor
     Zip64EndOfCentralDir zip64 = Zip64EndOfCentralDir::parse(end);
     zip64.centralDirOffset += static_cast<uint64_t>(shift);
     zip64.write(end);
-    if (output.write(reinterpret_cast<const char *>(end), sizeof end) != sizeof end)
+    if (output.write(reinterpret_cast<const char *>(end), sizeof end) != sizeof end) {
+        writeFailed(output);
         throw EZipArchiver::CreateById(11030, false);
+    }
 
     const int64_t locatorOffset = EOCOffset - static_cast<int64_t>(Zip64Locator::kSize);
     copyUpTo(locatorOffset);

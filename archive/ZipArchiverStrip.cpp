@@ -6,6 +6,7 @@
 #include "PeImage.h"
 #include "PendingFile.h"
 #include "SfxHeader.h"
+#include "SystemError.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -21,13 +22,36 @@ namespace {
 // Where a program can hold its icons; a stub is far smaller.
 constexpr int64_t kLargestProgramForIcons = 64 * 1024 * 1024;
 
-// Header texts are UTF-8; older headers hold the Windows ANSI code page,
-// of which Latin-1 is the closest Unicode subset.
-QString headerText(const std::string &bytes)
+// Windows code page 1252 where it differs from Latin-1: bytes 0x80 to 0x9F
+// hold printable characters there (the five bytes it leaves undefined keep
+// their C1 code points, as Windows itself converts them).
+constexpr char16_t kCp1252From80[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString fromWindows1252(const std::string &bytes)
 {
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text += QChar(b >= 0x80 && b < 0xA0 ? kCp1252From80[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+// We write header texts in UTF-8. "MPU" headers, and "MPV" headers of older
+// writers, hold the Windows ANSI code page, 1252 in the west.
+QString headerText(const std::string &bytes, bool oldForm)
+{
+    if (oldForm)
+        return fromWindows1252(bytes);
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return decoder.hasError() ? QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())) : text;
+    return decoder.hasError() ? fromWindows1252(bytes) : text;
 }
 
 QString withZipSuffix(const QString &path)
@@ -57,18 +81,20 @@ void TZipArchiver::applySfxHeader(const SfxHeader &header)
         SFXOptions.insert(SFXCheckSize);
     if (has(SfxHeader::AutoRun))
         SFXOptions.insert(SFXAutoRun);
-    SFXCaption = headerText(header.caption);
-    SFXDefaultDir = headerText(header.defaultDir);
-    SFXCommandLine = headerText(header.commandLine);
+    SFXCaption = headerText(header.caption, header.oldForm);
+    SFXDefaultDir = headerText(header.defaultDir, header.oldForm);
+    SFXCommandLine = headerText(header.commandLine, header.oldForm);
     if (!header.oldForm) {
         if (has(SfxHeader::NoSuccessMsg))
             SFXOptions.insert(SFXNoSuccessMsg);
-        SFXMessage = headerText(header.message);
+        SFXMessage = headerText(header.message, header.oldForm);
     }
 }
 
 int TZipArchiver::StripSFX()
 {
+    SystemError::clear();
+    CancelRequested = false;
     if (m_zipFileName.isEmpty() || !QFileInfo(m_zipFileName).isFile()) {
         ReportMessage(10901, QString());
         return -3;
@@ -115,8 +141,10 @@ int TZipArchiver::StripSFX()
         result = -3;
     }
     InHandle.close();
-    if (result == 0 && !output.flush())
+    if (result == 0 && !output.flush()) {
+        SystemError::note(output.errorString());
         result = -2;
+    }
     if (result == 0 && (archiveLength < 0 || output.size() != archiveLength - ArchiveStart))
         result = -9;
     if (result != 0)
@@ -178,12 +206,16 @@ void TZipArchiver::readIconOfProgram()
 
 int TZipArchiver::CopyZipFile(const QString &source, const QString &destination)
 {
+    SystemError::clear();
+    CancelRequested = false;
     if (!QFileInfo(source).isFile())
         return -3;
     BusyScope busy(*m_host);
     BufferedFile input;
-    if (!input.open(source))
+    if (!input.open(source)) {
+        SystemError::noteErrno();
         return -3;
+    }
     // Made under a temporary name, so an existing destination survives a
     // failed copy.
     PendingFile pending(destination);
@@ -193,8 +225,10 @@ int TZipArchiver::CopyZipFile(const QString &source, const QString &destination)
     m_copyDone = 0;
     m_copyTotal = input.size();
     int result = CopyBlock(input, output, -1);
-    if (result == 0 && !output.flush())
+    if (result == 0 && !output.flush()) {
+        SystemError::note(output.errorString());
         result = -2;
+    }
     if (result == 0 && output.size() != input.size())
         result = -9;
     if (result != 0)
