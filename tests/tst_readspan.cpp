@@ -4,12 +4,14 @@
 
 #include "Fixtures.h"
 #include "Referees.h"
+#include "ScratchMount.h"
 #include "ScriptedHost.h"
 #include "VolumeProbe.h"
 #include "ZipArchiver.h"
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -167,6 +169,40 @@ QString question(int disk, int of, const QString &root)
     return QStringLiteral("Insérer le volume n°%1 sur %2\ndans le lecteur: %3").arg(disk).arg(of).arg(root);
 }
 
+// Disk images on loop devices standing in for USB disks. The kernel calls a
+// loop device fixed, so those mounted under the media folder count as
+// removable here; mounts, labels and the folders made and taken away are the
+// system's own.
+class LoopDisks final : public VolumeProbe {
+public:
+    explicit LoopDisks(const QString &media) : m_media(media + '/') {}
+    DriveType driveType(const QString &root) const override
+    {
+        return root.startsWith(m_media) ? DriveType::Removable : VolumeProbe::driveType(root);
+    }
+
+private:
+    QString m_media;
+};
+
+// The program that makes a file system with a label on a disk image, and its
+// options: FAT as on USB disks when this kernel mounts it, else ext2.
+std::optional<QStringList> imageMaker()
+{
+    const QByteArray known = Fixtures::readFile(QStringLiteral("/proc/filesystems"));
+    const QStringList sbin{QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")};
+    const auto find = [&](const QString &name) {
+        const QString found = QStandardPaths::findExecutable(name);
+        return found.isEmpty() ? QStandardPaths::findExecutable(name, sbin) : found;
+    };
+    if (known.contains("\tvfat\n") && !find(QStringLiteral("mkfs.vfat")).isEmpty())
+        return QStringList{find(QStringLiteral("mkfs.vfat")), QStringLiteral("-n")};
+    if (known.contains("\text2\n") && !find(QStringLiteral("mkfs.ext2")).isEmpty())
+        return QStringList{find(QStringLiteral("mkfs.ext2")), QStringLiteral("-q"), QStringLiteral("-F"),
+                           QStringLiteral("-L")};
+    return std::nullopt;
+}
+
 // What each disk question asked for: the disk number, 0 for the last disk.
 QList<int> disksAskedFor(const ScriptedHost &host)
 {
@@ -264,6 +300,7 @@ private slots:
     void earlierDiskPickedInsteadOfLast();
     void disksMountedApart_data();
     void disksMountedApart();
+    void disksOnLoopDevices();
 };
 
 void TestReadSpan::numberedSetListsAcrossVolumes_data()
@@ -619,6 +656,76 @@ void TestReadSpan::disksMountedApart()
     }
     QVERIFY2(host.shown.isEmpty(), qPrintable(host.shown.join('\n')));
     QCOMPARE(disksAskedFor(host), asked);
+}
+
+void TestReadSpan::disksOnLoopDevices()
+{
+    // Three disk images labelled "PKBACK# 001"..., each mounted in turn at a
+    // folder named after its label while the set is joined, as a desktop
+    // mounts USB disks.
+    const QString why = ScratchMount::whyLoopUnavailable();
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    const std::optional<QStringList> maker = imageMaker();
+    if (!maker)
+        QSKIP("no file system to make disk images with: neither mkfs.vfat (dosfstools) with a kernel that "
+              "mounts vfat, nor mkfs.ext2");
+
+    QTemporaryDir work;
+    QTemporaryDir out;
+    const QString media = work.filePath(QStringLiteral("media"));
+    const auto image = [&](int disk) { return work.filePath(QStringLiteral("disk%1.img").arg(disk)); };
+    for (int disk = 1; disk <= 3; ++disk) {
+        QFile file(image(disk));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(2 * 1024 * 1024));
+        file.close();
+        QString error;
+        QVERIFY2(ScratchMount::run(maker->first(), maker->mid(1) << DesktopDisks::label(disk) << image(disk), &error),
+                 qPrintable(error));
+        ScratchMount filling;
+        if (!filling.mount({QStringLiteral("-o"), QStringLiteral("loop")}, image(disk),
+                           work.filePath(QStringLiteral("filling")))) {
+            if (disk == 1)
+                QSKIP(qPrintable(QStringLiteral("this system refuses loop mounts: ") + filling.error()));
+            QFAIL(qPrintable(filling.error()));
+        }
+        QVERIFY(QDir().mkpath(filling.folder() + QStringLiteral("/backup")));
+        QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("set%1.zip").arg(disk, 3, 10, QChar('0'))),
+                            filling.folder() + QStringLiteral("/backup/disk.zip")));
+        QVERIFY2(filling.unmount(), qPrintable(filling.error()));
+    }
+
+    ScratchMount drive; // one drive: inserting a disk takes the one before out
+    QString driveError;
+    const auto insert = [&](int disk) {
+        const bool mounted = drive.mount({QStringLiteral("-o"), QStringLiteral("loop")}, image(disk),
+                                         media + '/' + DesktopDisks::label(disk));
+        if (!mounted)
+            driveError = drive.error();
+        return mounted;
+    };
+    QVERIFY2(insert(3), qPrintable(driveError));
+    LoopDisks probe(media);
+    const QString lastRoot = media + '/' + DesktopDisks::label(3) + '/';
+    const std::optional<VolumeInfo> info = probe.query(lastRoot);
+    if (!info || info->label != DesktopDisks::label(3))
+        QSKIP("this system does not tell the labels of file systems (no udev, and the file system has no "
+              "label ioctl)");
+
+    ScriptedHost host;
+    for (int disk = 1; disk <= 3; ++disk)
+        host.diskAnswers.push_back([&insert, disk](const ScriptedHost::DiskQuestion &) { return insert(disk); });
+    TZipArchiver za(&host);
+    za.setVolumeProbe(&probe);
+    QString target = out.path() + '/';
+    QCOMPARE(za.ReadSpan(lastRoot + QStringLiteral("backup/disk.zip"), target), 0);
+    QVERIFY2(host.shown.isEmpty() && driveError.isEmpty(), qPrintable(host.shown.join('\n') + driveError));
+    QCOMPARE(disksAskedFor(host), (QList<int>{1, 2, 3}));
+    QCOMPARE(za.DriveRoot, lastRoot);
+    Referees::verifyArchive(target);
+    TZipArchiver joined;
+    joined.setZipFileName(target);
+    QCOMPARE(joined.Count(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestReadSpan)
