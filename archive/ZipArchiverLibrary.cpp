@@ -50,6 +50,7 @@ QHash<uint32_t, TZipArchiver *> &callers()
 }
 
 constexpr int kTextSize = 512;
+constexpr int kBaseFolderOffset = 108;
 constexpr int kSpecSlotsOld = 4097;
 constexpr const char *kSuffixes[] = {"gif", "png", "z", "zip", "zoo", "arc", "lzh", "arj", "taz", "tgz", "lha", "exe"};
 
@@ -170,7 +171,8 @@ std::optional<LibraryRequest> TZipArchiver::buildZipRequest(int version, const Q
         return std::nullopt; // the old layout has no room for more
     LibraryRequest r(current ? 216 : 16520);
     fillCommonFields(r);
-    r.setU32(20, r.appendText(latin(Password).left(80), 81));
+    // The whole password: the field points to a text of any length.
+    r.setU32(20, r.appendText(latin(Password), 81));
     QByteArrayList suffixes;
     for (int i = 0; i <= assEXE; ++i)
         if (AddStoreSuffixes.contains(static_cast<AddStoreSuffixEnum>(i)))
@@ -228,7 +230,7 @@ std::optional<LibraryRequest> TZipArchiver::buildUnzipRequest(int version, const
         return std::nullopt;
     LibraryRequest r(current ? 148 : 16464);
     fillCommonFields(r);
-    r.setU32(24, r.appendText(password.left(80), 81));
+    r.setU32(24, r.appendText(password, 81));
     r.setFlag(28, ExtrOptions.contains(ExtrTest));
     r.setFlag(40, true);
     r.setFlag(44, Verbose || Trace);
@@ -248,8 +250,13 @@ std::optional<LibraryRequest> TZipArchiver::buildUnzipRequest(int version, const
     for (int i = 0; i < m_fSpecArgs.size(); ++i)
         r.setU32(static_cast<int>(slotTable) + 72 * i, r.appendText(latin(m_fSpecArgs[i])));
     r.setU32(72, m_fSpecArgs.isEmpty() ? 0 : slotTable);
-    if (version >= 160)
+    if (version >= 160) {
         r.setU32(104, m_passwordReqCount);
+        // Our libraries' addition in an unused field: where to extract to
+        // (0: the current folder).
+        if (IsExistingFolder(ExtrBaseDir))
+            r.setU32(kBaseFolderOffset, r.appendText(ExtrBaseDir.toUtf8()));
+    }
     r.setU32(144, 7);
     return r;
 }
@@ -358,9 +365,15 @@ void TZipArchiver::answerPasswordRequest(uint8_t *record, const QString &name)
     else
         password = (code & 1) ? AskAddPassword() : AskExtractPassword();
     uint32_t answer = 0;
+    const QByteArray bytes = password.toUtf8();
+    if (bytes.size() >= kTextSize) {
+        // The record's text field cannot carry it, and a cut password would
+        // be a different one.
+        ReportMessage(10104, QStringLiteral(" (%1 bytes at most)").arg(kTextSize - 1));
+        password.clear();
+    }
     if (!password.isEmpty()) {
-        const QByteArray bytes = password.toUtf8().left(80);
-        std::memset(record + 28, 0, 81);
+        std::memset(record + 28, 0, kTextSize);
         std::memcpy(record + 28, bytes.constData(), static_cast<size_t>(bytes.size()));
         answer = 1;
     } else {

@@ -55,6 +55,34 @@ QString TZipArchiver::decodeStoredText(const QByteArray &raw, uint16_t flags) co
     return QString::fromUtf8(TranslateName(raw, false));
 }
 
+namespace {
+
+// Every local record holds at least its 30-byte header and its compressed
+// data; records closer than that share bytes, as in a zip bomb that lists
+// one record under many names.
+int countOverlappingRecords(const std::vector<ZipDirEntry> &entries)
+{
+    std::vector<const ZipDirEntry *> byOffset;
+    byOffset.reserve(entries.size());
+    for (const ZipDirEntry &e : entries)
+        byOffset.push_back(&e);
+    std::sort(byOffset.begin(), byOffset.end(), [](const ZipDirEntry *a, const ZipDirEntry *b) {
+        return a->LocalHeaderOffset < b->LocalHeaderOffset;
+    });
+    int overlapping = 0;
+    uint64_t reach = 0;
+    for (size_t i = 0; i < byOffset.size(); ++i) {
+        const ZipDirEntry &e = *byOffset[i];
+        if (i > 0 && e.LocalHeaderOffset < reach)
+            ++overlapping;
+        const uint64_t end = e.LocalHeaderOffset + zipformat::LocalHeader::kSize + e.CompressedSize;
+        reach = std::max(reach, end < e.LocalHeaderOffset ? UINT64_MAX : end);
+    }
+    return overlapping;
+}
+
+} // namespace
+
 void TZipArchiver::List()
 {
     ClearEntries();
@@ -103,6 +131,11 @@ void TZipArchiver::List()
         if (OffsetsMismatch)
             ReportMessage(10203, QString());
         readCentralDirectory(record, realOffset);
+        if (!Spanned) {
+            const int overlapping = countOverlappingRecords(m_entries);
+            if (overlapping > 0)
+                ReportMessage(10203, QStringLiteral("\n%1 entries share their data with another entry").arg(overlapping));
+        }
     } catch (const EZipArchiver &e) {
         ReportException(e);
         failed = true;

@@ -44,8 +44,8 @@ void TZipArchiver::ExtractEntries()
         archive = joined;
     }
     if (ready) {
-        if (IsExistingFolder(ExtrBaseDir))
-            QDir::setCurrent(ExtrBaseDir);
+        // The library extracts into ExtrBaseDir itself: the process's
+        // current folder stays where it is.
         const int version = UnzipLibraryVersion();
         QByteArray password = Password.toUtf8();
         if (version < 160 && Unattended && AddOptions.contains(AddEncrypt) && Password.isEmpty())
@@ -95,7 +95,8 @@ void TZipArchiver::AddFiles()
     }
     if (ZipBusy)
         return;
-    if (isExe && ArchiveStart == 0 && !QFileInfo::exists(m_zipFileName)) {
+    const bool newExe = isExe && ArchiveStart == 0 && !QFileInfo::exists(m_zipFileName);
+    if (newExe) {
         // A new executable: the stub with an empty archive, then the files.
         CreatingEmptySFX = true;
         const int result = WriteSFX();
@@ -106,6 +107,11 @@ void TZipArchiver::AddFiles()
         }
     }
     runZipLibrary(false);
+    if (newExe && ProcessedCount == 0) {
+        // Nothing went in: the executable made for the files goes too.
+        QFile::remove(m_zipFileName);
+        List();
+    }
 }
 
 void TZipArchiver::DeleteEntries()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes a reader with libFuzzer for a while.
 #   fuzz/run.sh [SECONDS] [TARGET]      (default 300 seconds, target list)
-# Targets: list (the directory reader), icons (icons in PE and .ico files),
+# Targets: list (the directory reader), library (the compression libraries'
+# reader and the extraction library's test), icons (icons in PE and .ico files),
 # shortcuts (.lnk and .desktop files), profile (INI files).
 # Seeds come from the test fixtures; crash inputs land in fuzz/artifacts/.
 # Keep each one as a regression input in tests/fixtures/fuzz/TARGET/.

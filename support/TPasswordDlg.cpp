@@ -22,7 +22,7 @@ TPasswordDlg::TPasswordDlg(QWidget *parent)
     m_password->setObjectName(QStringLiteral("Password"));
     m_password->setGeometry(20, 40, 297, m_password->sizeHint().height());
     m_password->setEchoMode(QLineEdit::Password);
-    m_password->setMaxLength(80);
+    m_password->setMaxLength(511);
     m_ok->setObjectName(QStringLiteral("OK"));
     m_ok->setGeometry(44, 72, 90, 28);
     m_ok->setText(TZipArchiver::ZipLoadStr(10152, QString()));

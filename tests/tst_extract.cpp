@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,6 +68,13 @@ private slots:
     void hostileNamesStayInside();
     void spannedSetIsJoinedFirst();
     void missingArchive();
+    void plantedLinksAreNotFollowed_data();
+    void plantedLinksAreNotFollowed();
+    void temporaryNamesNeverClash();
+    void hostileRecords_data();
+    void hostileRecords();
+    void currentFolderStays();
+    void commentCutShort();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -81,7 +89,7 @@ void TestExtract::init()
 
 void TestExtract::cleanup()
 {
-    QDir::setCurrent(m_previousFolder); // extraction moves into its folder
+    QDir::setCurrent(m_previousFolder);
 }
 
 void TestExtract::extractsLikeUnzip_data()
@@ -278,6 +286,138 @@ void TestExtract::missingArchive()
     s.za.ExtractEntries();
     QCOMPARE(s.za.ErrCode, 10102);
     QCOMPARE(s.za.ProcessedCount, 0);
+}
+
+void TestExtract::plantedLinksAreNotFollowed_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("linkName");
+    QTest::addColumn<bool>("toFolder");
+    QTest::addColumn<quint32>("options");
+    const quint32 dirs = ExtrOpts{ExtrDirNames}.bits();
+    const quint32 overwrite = ExtrOpts{ExtrDirNames, ExtrOverWrite}.bits();
+    QTest::newRow("link to a file, kept") << "victim.txt" << "victim.txt" << false << dirs;
+    QTest::newRow("link to a file, overwriting") << "victim.txt" << "victim.txt" << false << overwrite;
+    QTest::newRow("link to a folder") << "sub/victim.txt" << "sub" << true << overwrite;
+    QTest::newRow("link to a folder, deeper") << "sub/deep/victim.txt" << "sub" << true << overwrite;
+    QTest::newRow("old temporary name") << "victim.txt" << "victim.txt.unzlib-partial" << false << overwrite;
+}
+
+void TestExtract::plantedLinksAreNotFollowed()
+{
+    // Nothing is ever written outside the folder, whatever links it holds.
+    QFETCH(QString, entry);
+    QFETCH(QString, linkName);
+    QFETCH(bool, toFolder);
+    QFETCH(quint32, options);
+    const QString outside = m_dir->filePath(QStringLiteral("outside"));
+    const QString target = m_dir->filePath(QStringLiteral("target"));
+    QDir().mkpath(outside + QStringLiteral("/deep"));
+    QDir().mkpath(target);
+    QVERIFY(Fixtures::write(outside + QStringLiteral("/victim.txt"), "precious"));
+    QVERIFY(QFile::link(toFolder ? outside : outside + QStringLiteral("/victim.txt"), target + '/' + linkName));
+    const QString zip = m_dir->filePath(QStringLiteral("links.zip"));
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"),
+                                             QStringLiteral("import sys, zipfile\nz = zipfile.ZipFile(sys.argv[1], 'w')\n"
+                                                            "z.writestr(sys.argv[2], 'overwritten')\nz.close()"),
+                                             zip, entry});
+    QVERIFY(python.waitForFinished());
+    Setup s;
+    s.za.setZipFileName(zip);
+    s.za.ExtrBaseDir = target;
+    s.za.ExtrOptions = ExtrOpts::fromBits(options);
+    s.za.OnExtractOverwrite = [](TZipArchiver *, const QString &, bool, bool &overwrite) { overwrite = true; };
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(Fixtures::readFile(outside + QStringLiteral("/victim.txt")), QByteArray("precious"));
+    QCOMPARE(treeOf(outside), (QStringList{QStringLiteral("victim.txt")}));
+    QVERIFY(QFileInfo(target + '/' + linkName).isSymLink()); // never replaced by a file
+    if (linkName != entry && !toFolder) {
+        // A link of the old temporary name is simply not used any more.
+        QCOMPARE(s.za.ProcessedCount, 1);
+        QCOMPARE(Fixtures::readFile(target + '/' + entry), QByteArray("overwritten"));
+    } else {
+        QCOMPARE(s.za.ProcessedCount, 0);
+        QVERIFY2(s.za.Message.contains(QLatin1String("symbolic link")), qPrintable(s.za.Message));
+    }
+}
+
+void TestExtract::temporaryNamesNeverClash()
+{
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    Setup s;
+    s.za.setZipFileName(Fixtures::path(QStringLiteral("partial-names.zip")));
+    s.za.ExtrBaseDir = out;
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 2);
+    QCOMPARE(treeOf(out), (QStringList{QStringLiteral("v.txt"), QStringLiteral("v.txt.unzlib-partial")}));
+    QCOMPARE(Fixtures::readFile(out + QStringLiteral("/v.txt")), QByteArray("the real one"));
+    QCOMPARE(Fixtures::readFile(out + QStringLiteral("/v.txt.unzlib-partial")), QByteArray("the partial one"));
+}
+
+void TestExtract::hostileRecords_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<bool>("listWarns");
+    // Twenty names for one deflated megabyte; an entry longer than stated.
+    QTest::newRow("overlapping records") << "overlap-bomb.zip" << true;
+    QTest::newRow("more data than stated") << "size-lie.zip" << false;
+}
+
+void TestExtract::hostileRecords()
+{
+    QFETCH(QString, fixture);
+    QFETCH(bool, listWarns);
+    Setup s;
+    s.za.setZipFileName(Fixtures::path(fixture));
+    QVERIFY(s.za.Count() > 0);
+    QCOMPARE(s.za.ErrCode == 10203, listWarns);
+    s.za.ExtrOptions = ExtrOpts{ExtrTest};
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 0);
+    QVERIFY(!s.za.Message.isEmpty());
+
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    s.za.ExtrOptions = ExtrOpts{};
+    s.za.ExtrBaseDir = out;
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 0);
+    QVERIFY(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+void TestExtract::currentFolderStays()
+{
+    // Extraction into a folder must not move every later relative name.
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    const QString before = QDir::currentPath();
+    Setup s;
+    s.za.setZipFileName(Fixtures::path(QStringLiteral("plain.zip")));
+    s.za.ExtrBaseDir = out;
+    s.za.ExtrOptions = ExtrOpts{ExtrDirNames};
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, s.za.Count());
+    QCOMPARE(QDir::currentPath(), before);
+    QVERIFY(QFile::exists(out + QStringLiteral("/docs/notes.txt")));
+}
+
+void TestExtract::commentCutShort()
+{
+    // Listed with a warning, the archive tests and extracts like any other.
+    Setup s;
+    s.za.setZipFileName(Fixtures::path(QStringLiteral("comment-cut.zip")));
+    QCOMPARE(s.za.Count(), 6);
+    s.za.ExtrOptions = ExtrOpts{ExtrTest};
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 6);
 }
 
 QTEST_GUILESS_MAIN(TestExtract)

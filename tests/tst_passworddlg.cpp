@@ -43,7 +43,7 @@ void TestPasswordDlg::layout()
     QCOMPARE(edit->geometry().topLeft(), QPoint(20, 40));
     QCOMPARE(edit->width(), 297);
     QCOMPARE(edit->echoMode(), QLineEdit::Password);
-    QCOMPARE(edit->maxLength(), 80);
+    QCOMPARE(edit->maxLength(), 511);
     auto *ok = dialog.findChild<QPushButton *>(QStringLiteral("OK"));
     QCOMPARE(ok->geometry(), QRect(44, 72, 90, 28));
     QVERIFY(ok->isDefault());

@@ -1,8 +1,11 @@
 #include "ArchiveReader.h"
 
 #include "CentralDirectoryReader.h"
+#include "Cp437.h"
+#include "LibraryCaller.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +18,7 @@ ArchiveReader::~ArchiveReader()
         ::close(m_fd);
 }
 
-bool ArchiveReader::fail(const char *text)
+bool ArchiveReader::fail(const std::string &text)
 {
     m_error = text;
     return false;
@@ -67,12 +70,76 @@ bool ArchiveReader::localRecordLength(const ArchiveEntry &entry, uint64_t *lengt
     return end <= m_size;
 }
 
+namespace {
+
+std::string pathNameOf(const std::string &name, uint16_t flags, uint8_t hostSystem)
+{
+    const bool oem = !(flags & kFlagUtf8) && (hostSystem == 0 || hostSystem == 6 || hostSystem == 11);
+    std::string out;
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\\')
+            out += '/';
+        else if (oem && b >= 128)
+            appendUtf8(out, kCp437UpperHalf[b - 128]);
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string withSlashes(std::string text)
+{
+    for (char &c : text)
+        if (c == '\\')
+            c = '/';
+    return text;
+}
+
+} // namespace
+
 bool ArchiveReader::open(const std::string &path)
 {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO given as the archive cannot hang us.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd < 0)
+        return fail(std::string("cannot open the archive (") + std::strerror(errno) + ")");
+    return readDirectory();
+}
+
+bool ArchiveReader::openDescriptor(int fd)
+{
+    m_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (m_fd < 0)
+        return fail(std::string("cannot open the archive (") + std::strerror(errno) + ")");
+    return readDirectory();
+}
+
+std::vector<bool> ArchiveReader::select(const std::vector<std::string> &specifications) const
+{
+    std::vector<bool> chosen(m_entries.size(), specifications.empty());
+    for (const std::string &spec : specifications) {
+        const std::string wanted = withSlashes(spec);
+        bool exact = false;
+        for (size_t i = 0; i < m_entries.size(); ++i)
+            if (withSlashes(m_entries[i].name) == wanted || m_entries[i].pathName == wanted) {
+                chosen[i] = true;
+                exact = true;
+            }
+        if (exact)
+            continue;
+        for (size_t i = 0; i < m_entries.size(); ++i)
+            if (matchesPattern(spec, m_entries[i].name) || matchesPattern(spec, m_entries[i].pathName))
+                chosen[i] = true;
+    }
+    return chosen;
+}
+
+bool ArchiveReader::readDirectory()
+{
     struct stat st {};
-    if (m_fd < 0 || fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return fail("cannot open the archive");
+    if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return fail("not a regular file");
     m_size = static_cast<uint64_t>(st.st_size);
 
     CentralDirectory directory;
@@ -106,6 +173,11 @@ bool ArchiveReader::open(const std::string &path)
         e.localHeaderOffset = d.localHeaderOffset;
         e.externalAttributes = h.externalAttributes;
         e.hostSystem = h.hostSystem;
+        e.pathName = pathNameOf(d.name, h.flags, h.hostSystem);
+        e.header = h;
+        e.centralExtra = d.extra;
+        e.comment = d.comment;
+        e.overlaps = d.overlaps;
         if (e.localHeaderOffset < m_archiveStart)
             m_archiveStart = e.localHeaderOffset;
         m_entries.push_back(std::move(e));

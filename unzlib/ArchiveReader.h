@@ -3,12 +3,17 @@
 // sit behind other bytes (a self-extracting stub), with offsets shifted or
 // not; Zip64 included. Names stay as stored bytes.
 
+#include "ZipRecords.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 struct ArchiveEntry {
     std::string name; // as stored
+    // The name as a UTF-8 path with "/": names flagged UTF-8 or made on Unix
+    // stay as they are, MS-DOS ones are converted from code page 437.
+    std::string pathName;
     uint16_t flags = 0;
     uint16_t method = 0;
     uint16_t dosTime = 0;
@@ -19,14 +24,24 @@ struct ArchiveEntry {
     uint64_t localHeaderOffset = 0; // real offset in the file
     uint32_t externalAttributes = 0;
     uint8_t hostSystem = 0;
+    // The central record as stored, kept whole when the entry is copied.
+    zipformat::CentralHeader header;
+    std::string centralExtra;
+    std::string comment;
+    bool overlaps = false; // its local record shares bytes with another's
     bool isFolder() const { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
     bool encrypted() const { return flags & 1; }
 };
 
 class ArchiveReader {
 public:
+    ArchiveReader() = default;
     ~ArchiveReader();
+    ArchiveReader(const ArchiveReader &) = delete;
+    ArchiveReader &operator=(const ArchiveReader &) = delete;
     bool open(const std::string &path);
+    // Reads the archive open on fd; the reader keeps its own duplicate.
+    bool openDescriptor(int fd);
     const std::string &error() const { return m_error; }
     const std::vector<ArchiveEntry> &entries() const { return m_entries; }
     // Where the archive begins: what lies before it (a self-extracting stub
@@ -43,8 +58,15 @@ public:
     // local header is missing.
     bool dataOffset(const ArchiveEntry &entry, uint64_t *offset) const;
 
+    // The entries a list of specifications selects. A specification equal
+    // to an entry's name (as stored, or as its path name; "\\" counts as
+    // "/") selects exactly the entries of that name, letter case included;
+    // only one that names no entry is matched as a pattern. Empty: all.
+    std::vector<bool> select(const std::vector<std::string> &specifications) const;
+
 private:
-    bool fail(const char *text);
+    bool fail(const std::string &text);
+    bool readDirectory();
 
     int m_fd = -1;
     uint64_t m_size = 0;

@@ -4,10 +4,10 @@
 // and skipped entries go back through the request's callback.
 
 #include "ArchiveReader.h"
-#include "Cp437.h"
 #include "DosTime.h"
 #include "LibraryCaller.h"
 #include "PkCrypt.h"
+#include "TargetFolder.h"
 #include "ZipRecords.h"
 
 #include <zlib.h>
@@ -50,6 +50,7 @@ struct Request {
     bool test = false, update = false, freshen = false, dirNames = false, overwrite = false;
     std::vector<std::string> patterns;
     std::string archive;
+    std::string baseFolder; // where names are extracted to; empty: the current folder
     uint32_t passwordTries = 1;
 
     explicit Request(const uint8_t *b)
@@ -69,36 +70,9 @@ struct Request {
         for (uint32_t i = 0; slotTable && i < count; ++i)
             patterns.push_back(textAt(b, u32At(b, static_cast<int>(slotTable + 72 * i))));
         passwordTries = u32At(b, 104);
+        baseFolder = textAt(b, u32At(b, 108));
     }
 };
-
-bool selected(const Request &r, const ArchiveEntry &e)
-{
-    if (r.patterns.empty())
-        return true;
-    for (const std::string &p : r.patterns)
-        if (matchesPattern(p, e.name))
-            return true;
-    return false;
-}
-
-// The stored name as a UTF-8 path: names flagged UTF-8 or made on Unix stay
-// as they are, MS-DOS ones are converted from code page 437.
-std::string fileSystemName(const ArchiveEntry &e)
-{
-    const bool oem = !(e.flags & kFlagUtf8) && (e.hostSystem == 0 || e.hostSystem == 6 || e.hostSystem == 11);
-    std::string out;
-    for (char c : e.name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '\\')
-            out += '/';
-        else if (oem && b >= 128)
-            appendUtf8(out, kCp437UpperHalf[b - 128]);
-        else
-            out += c;
-    }
-    return out;
-}
 
 // A path below the target folder, or empty when the name would land outside
 // it (absolute, a drive, "..").
@@ -134,20 +108,27 @@ std::string safePath(const std::string &name, bool keepFolders)
     return out;
 }
 
-bool makeParents(const std::string &path)
+bool writeAll(int fd, const uint8_t *data, size_t n)
 {
-    for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1)) {
-        const std::string folder = path.substr(0, at);
-        if (!folder.empty() && ::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+    while (n > 0) {
+        const ssize_t done = ::write(fd, data, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            if (done == 0)
+                errno = ENOSPC;
             return false;
+        }
+        data += done;
+        n -= static_cast<size_t>(done);
     }
     return true;
 }
 
 class Unzipper {
 public:
-    Unzipper(const Request &r, ArchiveReader &archive)
-        : m_request(r), m_archive(archive), m_caller(r.caller, r.callback)
+    Unzipper(const Request &r, ArchiveReader &archive, const TargetFolder &target)
+        : m_request(r), m_archive(archive), m_target(target), m_caller(r.caller, r.callback)
     {
     }
     int32_t run();
@@ -155,10 +136,15 @@ public:
 private:
     enum class Result { Sound, Skipped, Failed, WrongPassword, Stopped };
     Result entry(const ArchiveEntry &e);
+    // Asks about an existing file as the request says; false skips the entry.
+    bool mayWrite(const ArchiveEntry &e, const std::string &name, int folder, const std::string &leaf);
+    // Extracts or tests with the password, asking again when it is wrong.
+    Result extractWithPassword(const ArchiveEntry &e, const std::string &name, int out);
     Result inflateTo(const ArchiveEntry &e, int out, const std::string &password, uint32_t *crc, uint64_t *size);
 
     const Request &m_request;
     ArchiveReader &m_archive;
+    const TargetFolder &m_target;
     LibraryCaller m_caller;
     std::string m_password;
     std::vector<uint8_t> m_in, m_out;
@@ -169,20 +155,19 @@ int32_t Unzipper::run()
     m_password = m_request.password;
     uint64_t totalSize = 0;
     int32_t totalFiles = 0;
-    for (const ArchiveEntry &e : m_archive.entries())
-        if (selected(m_request, e)) {
+    const std::vector<bool> chosen = m_archive.select(m_request.patterns);
+    for (size_t i = 0; i < chosen.size(); ++i)
+        if (chosen[i]) {
             ++totalFiles;
-            totalSize += e.uncompressedSize;
+            totalSize += m_archive.entries()[i].uncompressedSize;
         }
     m_caller.send(TotalFiles, 0, totalFiles, std::string());
     m_caller.send(TotalSize, 0, static_cast<int32_t>(totalSize > INT32_MAX ? INT32_MAX : totalSize), std::string());
     int32_t processed = 0;
-    for (const ArchiveEntry &e : m_archive.entries()) {
+    for (size_t i = 0; i < chosen.size(); ++i) {
         if (m_caller.stopped())
             break;
-        if (!selected(m_request, e))
-            continue;
-        if (entry(e) == Result::Sound)
+        if (chosen[i] && entry(m_archive.entries()[i]) == Result::Sound)
             ++processed;
     }
     m_caller.send(EndOfBatch, 0, 0, std::string());
@@ -191,61 +176,105 @@ int32_t Unzipper::run()
 
 Unzipper::Result Unzipper::entry(const ArchiveEntry &e)
 {
-    const std::string name = fileSystemName(e);
+    const std::string &name = e.pathName;
     const std::string path = safePath(name, m_request.dirNames);
     if (path.empty()) {
         m_caller.message("refused, it would be written outside the folder: " + name, 1);
         m_caller.send(Skipped, 1, SkipUnsafeName, name);
         return Result::Failed;
     }
+    if (e.overlaps) {
+        // One compressed record listed under many names: a zip bomb or damage.
+        m_caller.message("refused, its data overlaps another entry's (damaged archive): " + name, 5);
+        m_caller.send(Skipped, 5, SkipError, name);
+        return Result::Failed;
+    }
     if (m_caller.send(NewFile, 0, static_cast<int32_t>(e.uncompressedSize), name).stop)
         return Result::Stopped;
+    std::string error;
     if (e.isFolder()) {
-        if (!m_request.test && m_request.dirNames && (!makeParents(path + "/") || (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)))
+        if (!m_request.test && m_request.dirNames && !m_target.makeFolders(path, &error)) {
+            m_caller.message("cannot create the folder " + name + " (" + error + ")", 2);
             return Result::Failed;
+        }
         return Result::Sound;
     }
+    if (m_request.test)
+        return extractWithPassword(e, name, -1);
 
-    int out = -1;
-    std::string temporary;
-    if (!m_request.test) {
-        struct stat st {};
-        const bool exists = ::stat(path.c_str(), &st) == 0;
-        const time_t stamp = timeFromDos(e.dosDate, e.dosTime);
-        if (m_request.freshen && (!exists || st.st_mtime >= stamp)) {
-            m_caller.send(Skipped, 0, SkipOnFreshen, name);
-            return Result::Skipped;
-        }
-        if (m_request.update && exists && st.st_mtime >= stamp) {
-            m_caller.send(Skipped, 0, SkipOnFreshen, name);
-            return Result::Skipped;
-        }
-        if (exists && !m_request.overwrite && !m_request.update && !m_request.freshen) {
-            const LibraryCaller::Answer a = m_caller.send(Overwrite, st.st_mtime < stamp ? 1 : 0, 0, name);
-            if ((a.value & 0xFF) == 0) {
-                m_caller.send(Skipped, 0, SkipNoOverwrite, name);
-                return Result::Skipped;
-            }
-        }
-        if (!makeParents(path)) {
-            m_caller.message("cannot create the folder of " + name, 2);
-            return Result::Failed;
-        }
-        // Written beside the target and renamed over it once sound.
-        temporary = path + ".unzlib-partial";
-        out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    std::string leaf, temporary;
+    const int folder = m_target.openFolderOf(path, &leaf, &error);
+    if (folder < 0) {
+        m_caller.message("cannot create the folder of " + name + " (" + error + ")", 2);
+        return Result::Failed;
+    }
+    Result r = Result::Skipped;
+    if (mayWrite(e, name, folder, leaf)) {
+        const int out = TargetFolder::createTemporary(folder, leaf, &temporary, &error);
         if (out < 0) {
-            m_caller.message("cannot write " + name, 2);
+            m_caller.message("cannot write " + name + " (" + error + ")", 2);
+            ::close(folder);
             return Result::Failed;
+        }
+        r = extractWithPassword(e, name, out);
+        if (r == Result::Sound) {
+            const time_t stamp = timeFromDos(e.dosDate, e.dosTime);
+            const struct timespec times[2] = {{stamp, 0}, {stamp, 0}};
+            ::futimens(out, times);
+        }
+        ::close(out);
+        // Checked again right before the rename: a link must never be replaced.
+        struct stat st {};
+        if (r == Result::Sound && ::fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+            m_caller.message("refused, a symbolic link is in the way: " + name, 2);
+            r = Result::Failed;
+        }
+        if (r == Result::Sound && ::renameat(folder, temporary.c_str(), folder, leaf.c_str()) != 0) {
+            m_caller.message("cannot write " + name + " (" + std::strerror(errno) + ")", 2);
+            r = Result::Failed;
+        }
+        if (r != Result::Sound)
+            ::unlinkat(folder, temporary.c_str(), 0);
+    }
+    ::close(folder);
+    return r;
+}
+
+bool Unzipper::mayWrite(const ArchiveEntry &e, const std::string &name, int folder, const std::string &leaf)
+{
+    struct stat st {};
+    const bool exists = ::fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && (S_ISLNK(st.st_mode) || S_ISDIR(st.st_mode))) {
+        m_caller.message(std::string(S_ISLNK(st.st_mode) ? "refused, a symbolic link is in the way: "
+                                                           : "refused, a folder is in the way: ")
+                             + name,
+                         2);
+        m_caller.send(Skipped, 2, SkipError, name);
+        return false;
+    }
+    const time_t stamp = timeFromDos(e.dosDate, e.dosTime);
+    if ((m_request.freshen && (!exists || st.st_mtime >= stamp)) || (m_request.update && exists && st.st_mtime >= stamp)) {
+        m_caller.send(Skipped, 0, SkipOnFreshen, name);
+        return false;
+    }
+    if (exists && !m_request.overwrite && !m_request.update && !m_request.freshen) {
+        const LibraryCaller::Answer a = m_caller.send(Overwrite, st.st_mtime < stamp ? 1 : 0, 0, name);
+        if ((a.value & 0xFF) == 0) {
+            m_caller.send(Skipped, 0, SkipNoOverwrite, name);
+            return false;
         }
     }
+    return true;
+}
 
+Unzipper::Result Unzipper::extractWithPassword(const ArchiveEntry &e, const std::string &name, int out)
+{
     uint32_t tries = m_request.passwordTries ? m_request.passwordTries : 1;
     for (;;) {
         uint32_t crc = 0;
         uint64_t size = 0;
         if (out >= 0 && (::ftruncate(out, 0) != 0 || ::lseek(out, 0, SEEK_SET) != 0))
-            break;
+            return Result::Failed;
         Result r = inflateTo(e, out, m_password, &crc, &size);
         if (r == Result::WrongPassword && tries > 0) {
             const LibraryCaller::Answer a = m_caller.send(PasswordRequest, 0, static_cast<int32_t>(tries), name);
@@ -265,22 +294,8 @@ Unzipper::Result Unzipper::entry(const ArchiveEntry &e)
             m_caller.message("wrong password: " + name, 4);
             m_caller.send(Skipped, 0, SkipBadPassword, name);
         }
-        if (out >= 0) {
-            ::close(out);
-            if (r == Result::Sound) {
-                const struct timeval times[2] = {{timeFromDos(e.dosDate, e.dosTime), 0}, {timeFromDos(e.dosDate, e.dosTime), 0}};
-                ::utimes(temporary.c_str(), times);
-                if (::rename(temporary.c_str(), path.c_str()) != 0)
-                    r = Result::Failed;
-            }
-            if (r != Result::Sound)
-                ::unlink(temporary.c_str());
-        }
         return r;
     }
-    ::close(out);
-    ::unlink(temporary.c_str());
-    return Result::Failed;
 }
 
 Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::string &password, uint32_t *crc,
@@ -288,11 +303,11 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
 {
     uint64_t at = 0;
     if (!m_archive.dataOffset(e, &at)) {
-        m_caller.message("damaged local header: " + e.name, 5);
+        m_caller.message("damaged local header: " + e.pathName, 5);
         return Result::Failed;
     }
     if (e.method != 0 && e.method != 8) {
-        m_caller.message("compression method not supported: " + e.name, 6);
+        m_caller.message("compression method not supported: " + e.pathName, 6);
         return Result::Failed;
     }
     uint64_t remaining = e.compressedSize;
@@ -320,10 +335,18 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
     uLong running = crc32(0, nullptr, 0);
     bool ok = true, finished = !deflated;
     const auto emit = [&](const uint8_t *data, size_t n) {
+        // Never more than the directory declares: a forged size cannot fill the disk.
+        const bool tooLong = n > e.uncompressedSize - *size;
+        if (tooLong)
+            n = static_cast<size_t>(e.uncompressedSize - *size);
         running = crc32(running, data, static_cast<uInt>(n));
         *size += n;
-        if (out >= 0 && ::write(out, data, n) != static_cast<ssize_t>(n)) {
-            m_caller.message("cannot write (disk full?): " + e.name, 7);
+        if (out >= 0 && n > 0 && !writeAll(out, data, n)) {
+            m_caller.message("cannot write " + e.pathName + " (" + std::strerror(errno) + ")", 7);
+            return false;
+        }
+        if (tooLong) {
+            m_caller.message("damaged data (longer than its stated size): " + e.pathName, 5);
             return false;
         }
         if (m_caller.send(Progress, 0, static_cast<int32_t>(n), std::string()).stop)
@@ -333,7 +356,7 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
     while (ok && remaining > 0) {
         const size_t piece = remaining < kPiece ? static_cast<size_t>(remaining) : kPiece;
         if (!m_archive.readAt(at, in.data(), piece)) {
-            m_caller.message("data cut short: " + e.name, 5);
+            m_caller.message("data cut short: " + e.pathName, 5);
             ok = false;
             break;
         }
@@ -352,7 +375,7 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
             z.avail_out = static_cast<uInt>(buffer.size());
             const int status = inflate(&z, Z_NO_FLUSH);
             if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
-                m_caller.message("damaged data: " + e.name, 5);
+                m_caller.message("damaged data: " + e.pathName, 5);
                 ok = false;
                 break;
             }
@@ -372,7 +395,7 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
     if (deflated && !finished) {
         if (e.encrypted())
             return Result::WrongPassword;
-        m_caller.message("damaged data (the stream ends early): " + e.name, 5);
+        m_caller.message("damaged data (the stream ends early): " + e.pathName, 5);
         return Result::Failed;
     }
     if (e.encrypted() && *crc != e.crc32)
@@ -395,5 +418,11 @@ extern "C" __attribute__((visibility("default"))) int32_t UnzLibExec(void *block
         LibraryCaller(request.caller, request.callback).message(archive.error() + ": " + request.archive, 1);
         return 0;
     }
-    return Unzipper(request, archive).run();
+    TargetFolder target;
+    std::string error;
+    if (!request.test && !target.open(request.baseFolder, &error)) {
+        LibraryCaller(request.caller, request.callback).message("cannot open the folder " + request.baseFolder + " (" + error + ")", 2);
+        return 0;
+    }
+    return Unzipper(request, archive, target).run();
 }

@@ -8,6 +8,8 @@
 
 #include "ZipRecords.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,18 +19,74 @@ struct DirectoryEntry {
     CentralHeader header;
     std::string name;  // as stored
     std::string extra; // the central extra field
+    std::string comment;
     Zip64Values values;
     uint64_t localHeaderOffset = 0; // real offset in the file
+    // Its local record shares bytes with another entry's: a damaged or
+    // hostile archive (one record inflated many times over).
+    bool overlaps = false;
 };
 
 struct CentralDirectory {
     EndOfCentralDir end;
+    // The comment runs past the end of the data; commentLength is what is there.
+    bool commentCut = false;
     uint64_t endOffset = 0;      // file offset of the end record
     uint64_t directoryStart = 0; // real file offset of the directory
     std::vector<DirectoryEntry> entries;
 };
 
 enum class DirectoryError { None, NoEndRecord, NotOnThisDisk, CannotRead, DamagedEntry };
+
+template <typename ReadAt>
+bool hasLocalHeaderAt(ReadAt &&readAt, uint64_t offset)
+{
+    uint8_t signature[4];
+    return readAt(offset, signature, sizeof signature) && ByteCursor::loadU32(signature) == kLocalHeaderSignature;
+}
+
+// A directory offset that is simply wrong (not moved by bytes in front of
+// the archive) must not move every local offset with it: when the first
+// record is not where the shift puts it but is where it was stored, the
+// stored local offsets are taken as they are.
+template <typename ReadAt>
+void unshiftWhenLocalHeadersSayso(ReadAt &&readAt, uint64_t delta, CentralDirectory *out)
+{
+    const DirectoryEntry *first = &out->entries.front();
+    for (const DirectoryEntry &e : out->entries)
+        if (e.localHeaderOffset < first->localHeaderOffset)
+            first = &e;
+    const uint64_t stored = first->localHeaderOffset - delta;
+    if (hasLocalHeaderAt(readAt, first->localHeaderOffset) || !hasLocalHeaderAt(readAt, stored))
+        return;
+    for (DirectoryEntry &e : out->entries)
+        e.localHeaderOffset -= delta;
+}
+
+// Every local record holds at least its 30-byte header and its compressed
+// data, so two records closer than that share bytes.
+inline void markOverlappingRecords(CentralDirectory *out)
+{
+    std::vector<DirectoryEntry *> byOffset;
+    byOffset.reserve(out->entries.size());
+    for (DirectoryEntry &e : out->entries)
+        byOffset.push_back(&e);
+    std::sort(byOffset.begin(), byOffset.end(),
+              [](const DirectoryEntry *a, const DirectoryEntry *b) { return a->localHeaderOffset < b->localHeaderOffset; });
+    uint64_t reach = 0; // the furthest end of a record seen so far
+    DirectoryEntry *reaching = nullptr;
+    for (DirectoryEntry *e : byOffset) {
+        if (reaching && e->localHeaderOffset < reach) {
+            e->overlaps = true;
+            reaching->overlaps = true;
+        }
+        const uint64_t end = e->localHeaderOffset + LocalHeader::kSize + e->values.compressedSize;
+        if (!reaching || end > reach || end < e->localHeaderOffset) {
+            reach = end < e->localHeaderOffset ? UINT64_MAX : end;
+            reaching = e;
+        }
+    }
+}
 
 template <typename ReadAt>
 DirectoryError readCentralDirectory(ReadAt &&readAt, uint64_t dataEnd, CentralDirectory *out)
@@ -40,17 +98,24 @@ DirectoryError readCentralDirectory(ReadAt &&readAt, uint64_t dataEnd, CentralDi
     std::vector<uint8_t> tail(static_cast<size_t>(window));
     if (!readAt(dataEnd - window, tail.data(), tail.size()))
         return DirectoryError::CannotRead;
+    // The nearest record whose comment fits wins; failing that, the nearest
+    // one whose comment is cut short, so that such an archive still opens.
     bool found = false;
     for (size_t i = tail.size() >= EndOfCentralDir::kSize ? tail.size() - EndOfCentralDir::kSize + 1 : 0; i-- > 0;) {
         if (ByteCursor::loadU32(tail.data() + i) != kEndOfCentralDirSignature)
             continue;
         const EndOfCentralDir record = EndOfCentralDir::parse(tail.data() + i);
-        if (i + EndOfCentralDir::kSize + record.commentLength > tail.size())
+        const bool fits = i + EndOfCentralDir::kSize + record.commentLength <= tail.size();
+        if (!fits && found)
             continue;
         out->end = record;
         out->endOffset = dataEnd - window + i;
+        out->commentCut = !fits;
+        if (!fits)
+            out->end.commentLength = static_cast<uint16_t>(tail.size() - i - EndOfCentralDir::kSize);
         found = true;
-        break;
+        if (fits)
+            break;
     }
     if (!found)
         return DirectoryError::NoEndRecord;
@@ -91,14 +156,18 @@ DirectoryError readCentralDirectory(ReadAt &&readAt, uint64_t dataEnd, CentralDi
         e.header = CentralHeader::parse(headerBytes);
         const uint8_t *name = c.take(e.header.nameLength);
         const uint8_t *extra = c.take(e.header.extraLength);
-        c.skip(e.header.commentLength);
+        const uint8_t *comment = c.take(e.header.commentLength);
         if (!c.ok() || !resolveZip64(e.header, extra, e.header.extraLength, &e.values))
             return DirectoryError::DamagedEntry;
         e.name.assign(reinterpret_cast<const char *>(name), e.header.nameLength);
         e.extra.assign(reinterpret_cast<const char *>(extra), e.header.extraLength);
+        e.comment.assign(reinterpret_cast<const char *>(comment), e.header.commentLength);
         e.localHeaderOffset = e.values.localHeaderOffset + delta;
         out->entries.push_back(std::move(e));
     }
+    if (delta != 0 && !out->entries.empty())
+        unshiftWhenLocalHeadersSayso(readAt, delta, out);
+    markOverlappingRecords(out);
     return DirectoryError::None;
 }
 

@@ -4,6 +4,7 @@
 // and its header) is kept byte for byte, and the new archive is written
 // beside the old one and put in its place only when complete.
 
+#include "ArchiveLock.h"
 #include "ArchiveReader.h"
 #include "DosTime.h"
 #include "LibraryCaller.h"
@@ -108,10 +109,81 @@ struct Source {
 struct NewEntry {
     CentralHeader header;
     std::string name;
-    std::string extra;   // central extra field (kept, or Zip64 values)
+    std::string extra;   // central extra field of a kept entry
     std::string comment;
     uint64_t compressedSize = 0, uncompressedSize = 0, offset = 0;
+    bool kept = false; // a copied entry: its central record stays as stored but for its offset
 };
+
+// Makes a rename into the folder survive a power cut.
+void syncFolderOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+std::string reason()
+{
+    return std::string(" (") + std::strerror(errno) + ")";
+}
+
+// Gives a kept central record the new offset of its local record, keeping
+// every other byte; a Zip64 offset is written where the record has one, and
+// added to its Zip64 block only when the new offset needs it.
+void moveCentralRecord(NewEntry &n)
+{
+    CentralHeader &h = n.header;
+    const auto *extra = reinterpret_cast<const uint8_t *>(n.extra.data());
+    const long at = zip64OffsetPosition(h, extra, n.extra.size());
+    if (at >= 0) {
+        ByteWriter w(reinterpret_cast<uint8_t *>(n.extra.data()) + at, 8);
+        w.u64(n.offset);
+        return;
+    }
+    if (n.offset < kSaturated32) {
+        h.localHeaderOffset = static_cast<uint32_t>(n.offset);
+        return;
+    }
+    // Rebuild the Zip64 block with the offset among its values.
+    std::string others, values;
+    const auto add64 = [&values](uint64_t v) {
+        for (int i = 0; i < 8; ++i)
+            values += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    Zip64Values old;
+    resolveZip64(h, extra, n.extra.size(), &old);
+    if (h.uncompressedSize == kSaturated32)
+        add64(old.uncompressedSize);
+    if (h.compressedSize == kSaturated32)
+        add64(old.compressedSize);
+    add64(n.offset);
+    if (h.diskStart == kSaturated16)
+        for (int i = 0; i < 4; ++i)
+            values += static_cast<char>((old.diskStart >> (8 * i)) & 0xFF);
+    ByteCursor c(extra, n.extra.size());
+    while (c.remaining() >= 4) {
+        const uint8_t *blockStart = c.take(0);
+        const uint16_t id = c.u16();
+        const uint16_t length = c.u16();
+        if (!c.take(length))
+            break;
+        if (id != kZip64ExtraId)
+            others.append(reinterpret_cast<const char *>(blockStart), 4 + length);
+    }
+    std::string block;
+    block += static_cast<char>(kZip64ExtraId & 0xFF);
+    block += static_cast<char>(kZip64ExtraId >> 8);
+    block += static_cast<char>(values.size());
+    block += '\0';
+    n.extra = block + values + others;
+    h.localHeaderOffset = kSaturated32;
+    h.versionNeeded = std::max<uint16_t>(h.versionNeeded, 45);
+}
 
 class Writer {
 public:
@@ -126,7 +198,13 @@ private:
     bool excluded(const std::string &name) const;
 
     bool copyExisting(const ArchiveEntry &e, const ArchiveReader &reader);
-    bool writeNew(const Source &s);
+    // Adds one file; true also when it was left out (with a message), which
+    // *added tells.
+    bool writeNew(const Source &s, bool *added);
+    bool lock(ArchiveLock &lock);
+    bool writeArchive(const ArchiveReader &reader, const std::vector<bool> &keep,
+                      const std::vector<const Source *> &replacing, const std::vector<const Source *> &adding,
+                      int32_t *processed);
     bool writeFinish(const std::string &comment);
     bool put(const void *data, size_t count);
     bool storeOnly(const std::string &name) const;
@@ -135,6 +213,8 @@ private:
     const Request &m_request;
     LibraryCaller m_caller;
     std::vector<Source> m_sources;
+    std::vector<const Source *> m_added;
+    std::string m_writeFailure; // why the new archive could not be written
     std::vector<NewEntry> m_entries;
     int m_out = -1;
     uint64_t m_position = 0;
@@ -241,8 +321,10 @@ bool Writer::collect(const std::string &pattern)
                 addSource(path, st);
             if (m_request.recurse)
                 collectFolder(path, std::string());
-        } else {
+        } else if (S_ISREG(st.st_mode)) {
             addSource(path, st);
+        } else {
+            m_caller.message("not a regular file, not added: " + path, 3);
         }
         return true;
     }
@@ -259,8 +341,10 @@ bool Writer::put(const void *data, size_t count)
         const ssize_t n = ::write(m_out, p, count);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            m_writeFailure = n < 0 ? reason() : " (nothing written)";
             return false;
+        }
         p += n;
         count -= static_cast<size_t>(n);
         m_position += static_cast<uint64_t>(n);
@@ -298,29 +382,26 @@ std::string Writer::passwordFor(const std::string &name)
 bool Writer::copyExisting(const ArchiveEntry &e, const ArchiveReader &reader)
 {
     uint64_t length = 0;
-    if (!reader.localRecordLength(e, &length)) {
-        m_caller.message("damaged entry, left out: " + e.name, 1);
-        return true;
-    }
+    if (!reader.localRecordLength(e, &length))
+        return false; // checked before writing began
     NewEntry n;
     n.name = e.name;
     n.offset = m_position;
     n.compressedSize = e.compressedSize;
     n.uncompressedSize = e.uncompressedSize;
-    n.header.versionMadeBy = 30;
-    n.header.hostSystem = e.hostSystem;
-    n.header.versionNeeded = 20;
-    n.header.flags = e.flags;
-    n.header.method = e.method;
-    n.header.time = e.dosTime;
-    n.header.date = e.dosDate;
-    n.header.crc32 = e.crc32;
-    n.header.externalAttributes = e.externalAttributes;
+    n.header = e.header;
+    n.extra = e.centralExtra;
+    n.comment = e.comment;
+    n.kept = true;
     m_buffer.resize(kPiece);
     uint64_t at = e.localHeaderOffset;
     while (length > 0) {
         const size_t piece = length < kPiece ? static_cast<size_t>(length) : kPiece;
-        if (!reader.readAt(at, m_buffer.data(), piece) || !put(m_buffer.data(), piece))
+        if (!reader.readAt(at, m_buffer.data(), piece)) {
+            m_caller.message("cannot read the entry " + e.name + reason(), 1);
+            return false;
+        }
+        if (!put(m_buffer.data(), piece))
             return false;
         at += piece;
         length -= piece;
@@ -329,8 +410,9 @@ bool Writer::copyExisting(const ArchiveEntry &e, const ArchiveReader &reader)
     return true;
 }
 
-bool Writer::writeNew(const Source &s)
+bool Writer::writeNew(const Source &s, bool *added)
 {
+    *added = false;
     NewEntry n;
     n.name = s.name;
     n.offset = m_position;
@@ -347,7 +429,7 @@ bool Writer::writeNew(const Source &s)
     const std::string password = encrypt ? passwordFor(s.name) : std::string();
     if (encrypt && password.empty()) {
         m_caller.message("no password: not added, " + s.name, 2);
-        return true;
+        return !m_caller.stopped();
     }
     if (encrypt)
         n.header.flags |= kFlagEncrypted;
@@ -359,10 +441,16 @@ bool Writer::writeNew(const Source &s)
     int in = -1;
     uLong crc = crc32(0, nullptr, 0);
     if (!folder) {
-        in = ::open(s.path.c_str(), O_RDONLY | O_CLOEXEC);
+        in = ::open(s.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (in < 0) {
-            m_caller.message("cannot read " + s.path, 3);
-            return true;
+            m_caller.message("cannot read " + s.path + reason() + ", not added", 3);
+            return !m_caller.stopped();
+        }
+        struct stat now {};
+        if (::fstat(in, &now) != 0 || !S_ISREG(now.st_mode)) {
+            ::close(in);
+            m_caller.message("not a regular file, not added: " + s.path, 3);
+            return !m_caller.stopped();
         }
         if (encrypt) {
             // The encryption header's check byte needs the CRC first.
@@ -422,7 +510,7 @@ bool Writer::writeNew(const Source &s)
     while (ok && in >= 0) {
         const ssize_t got = ::read(in, input.data(), input.size());
         if (got < 0) {
-            m_caller.message("cannot read " + s.path, 3);
+            m_caller.message("cannot read " + s.path + reason(), 3);
             ok = false;
             break;
         }
@@ -481,6 +569,7 @@ bool Writer::writeNew(const Source &s)
             return false;
     }
     m_entries.push_back(std::move(n));
+    *added = true;
     return true;
 }
 
@@ -489,6 +578,16 @@ bool Writer::writeFinish(const std::string &comment)
     const uint64_t dirStart = m_position;
     for (NewEntry &n : m_entries) {
         CentralHeader &h = n.header;
+        if (n.kept) {
+            moveCentralRecord(n);
+            h.extraLength = static_cast<uint16_t>(n.extra.size());
+            uint8_t bytes[CentralHeader::kSize];
+            h.write(bytes);
+            if (!put(bytes, sizeof bytes) || !put(n.name.data(), n.name.size()) || !put(n.extra.data(), n.extra.size())
+                || !put(n.comment.data(), n.comment.size()))
+                return false;
+            continue;
+        }
         std::string zip64Extra;
         const auto add64 = [&zip64Extra](uint64_t v) {
             for (int i = 0; i < 8; ++i)
@@ -548,11 +647,85 @@ bool Writer::writeFinish(const std::string &comment)
     return put(bytes, sizeof bytes) && put(comment.data(), comment.size());
 }
 
+bool Writer::lock(ArchiveLock &lock)
+{
+    bool told = false;
+    const auto keepWaiting = [this, &told](int waitedMs) {
+        if (!told)
+            m_caller.message("waiting for another program to finish with " + m_request.archive, 0);
+        told = true;
+        // Action 0 asks nothing: the caller keeps its window alive and may stop.
+        return waitedMs < 120 * 1000 && !m_caller.send(0, 0, 0, std::string()).stop;
+    };
+    std::string error;
+    if (lock.acquire(m_request.archive, keepWaiting, &error))
+        return true;
+    m_caller.message("cannot open " + m_request.archive + " (" + error + "); it is left as it was", 1);
+    return false;
+}
+
+// The new archive in order: what precedes the old one, its entries kept or
+// replaced where they stood (the old entry stays when its replacement could
+// not be made), then the new files.
+bool Writer::writeArchive(const ArchiveReader &reader, const std::vector<bool> &keep,
+                          const std::vector<const Source *> &replacing, const std::vector<const Source *> &adding,
+                          int32_t *processed)
+{
+    bool ok = true;
+    std::vector<uint8_t> buffer(kPiece);
+    for (uint64_t at = 0; ok && at < reader.archiveStart();) {
+        const size_t piece = std::min<uint64_t>(kPiece, reader.archiveStart() - at);
+        ok = reader.readAt(at, buffer.data(), piece) && put(buffer.data(), piece);
+        at += piece;
+    }
+    uint64_t totalSize = 0;
+    size_t totalFiles = adding.size();
+    for (const Source *s : adding)
+        totalSize += static_cast<uint64_t>(s->st.st_size);
+    for (const Source *s : replacing)
+        if (s) {
+            totalSize += static_cast<uint64_t>(s->st.st_size);
+            ++totalFiles;
+        }
+    m_caller.send(TotalFiles, 0, static_cast<int32_t>(totalFiles), std::string());
+    m_caller.send(TotalSize, 0, static_cast<int32_t>(std::min<uint64_t>(totalSize, INT32_MAX)), std::string());
+    const auto addOne = [this, processed](const Source &s, bool *added) {
+        if (m_caller.stopped() || m_caller.send(NewFile, 0, static_cast<int32_t>(s.st.st_size), s.name).stop)
+            return false;
+        if (!writeNew(s, added))
+            return false;
+        if (*added) {
+            ++*processed;
+            m_added.push_back(&s);
+        }
+        return true;
+    };
+    for (size_t i = 0; ok && i < reader.entries().size(); ++i) {
+        bool added = false;
+        if (replacing[i])
+            ok = addOne(*replacing[i], &added);
+        if (ok && !added && (keep[i] || replacing[i]))
+            ok = copyExisting(reader.entries()[i], reader);
+    }
+    for (const Source *s : adding) {
+        bool added = false;
+        if (!ok)
+            break;
+        ok = addOne(*s, &added);
+    }
+    return ok && !m_caller.stopped() && writeFinish(reader.comment());
+}
+
 int32_t Writer::run()
 {
+    ArchiveLock archiveLock;
+    if (!lock(archiveLock))
+        return 0;
     ArchiveReader reader;
-    const bool exists = ::access(m_request.archive.c_str(), F_OK) == 0;
-    if (exists && !reader.open(m_request.archive)) {
+    struct stat original {};
+    ::fstat(archiveLock.fd(), &original);
+    // An empty file (ours, just made, or the user's) is an empty archive.
+    if (original.st_size > 0 && !reader.openDescriptor(archiveLock.fd())) {
         m_caller.message(reader.error() + ": " + m_request.archive, 1);
         return 0;
     }
@@ -563,18 +736,19 @@ int32_t Writer::run()
 
     // What the new archive holds: existing entries kept or replaced.
     std::vector<bool> keep(reader.entries().size(), true);
+    std::vector<const Source *> replacing(reader.entries().size(), nullptr);
     std::vector<const Source *> adding;
     int32_t processed = 0;
     if (m_request.remove) {
-        for (size_t i = 0; i < reader.entries().size(); ++i)
-            for (const std::string &p : m_request.patterns)
-                if (matchesPattern(p, reader.entries()[i].name)) {
-                    keep[i] = false;
-                    ++processed;
-                    break;
-                }
+        const std::vector<bool> chosen = reader.select(m_request.patterns);
+        for (size_t i = 0; i < chosen.size(); ++i)
+            if (chosen[i]) {
+                keep[i] = false;
+                ++processed;
+            }
         if (processed == 0)
             return 0;
+        processed = 0;
     } else {
         for (const Source &s : m_sources) {
             size_t existing = reader.entries().size();
@@ -589,63 +763,65 @@ int32_t Writer::run()
                 if (s.st.st_mtime <= timeFromDos(e.dosDate, e.dosTime) + 1)
                     continue;
             }
-            if (present)
+            if (present) {
                 keep[existing] = false;
-            adding.push_back(&s);
+                replacing[existing] = &s;
+            } else {
+                adding.push_back(&s);
+            }
         }
-        if (adding.empty())
+        if (adding.empty() && std::count(replacing.begin(), replacing.end(), nullptr) == static_cast<long>(replacing.size())) {
+            archiveLock.removeCreated();
             return 0;
+        }
+    }
+
+    // Every entry that stays (or may stay, when its replacement fails) must be
+    // readable where the directory says, or the rewrite would lose it.
+    for (size_t i = 0; i < reader.entries().size(); ++i) {
+        uint64_t length = 0;
+        if ((keep[i] || replacing[i]) && !reader.localRecordLength(reader.entries()[i], &length)) {
+            m_caller.message("damaged entry " + reader.entries()[i].pathName
+                                 + ": nothing was changed, the archive is left as it was",
+                             1);
+            return 0;
+        }
     }
 
     // Written beside the archive, put in its place when complete.
     std::string temporary = m_request.archive + ".ziplib-XXXXXX";
     m_out = ::mkstemp(temporary.data());
     if (m_out < 0) {
-        m_caller.message("cannot create a temporary file beside " + m_request.archive, 4);
+        m_caller.message("cannot create a temporary file beside " + m_request.archive + reason(), 4);
+        archiveLock.removeCreated();
         return 0;
     }
-    struct stat original {};
-    ::fchmod(m_out, exists && ::stat(m_request.archive.c_str(), &original) == 0 ? original.st_mode & 07777 : 0644);
-    bool ok = true;
-    // What precedes the archive stays byte for byte.
-    std::vector<uint8_t> buffer(kPiece);
-    for (uint64_t at = 0; ok && exists && at < reader.archiveStart();) {
-        const size_t piece = std::min<uint64_t>(kPiece, reader.archiveStart() - at);
-        ok = reader.readAt(at, buffer.data(), piece) && put(buffer.data(), piece);
-        at += piece;
+    ::fchmod(m_out, archiveLock.created() ? 0644 : original.st_mode & 07777);
+    bool ok = writeArchive(reader, keep, replacing, adding, &processed);
+    if (m_request.remove)
+        processed = static_cast<int32_t>(std::count(keep.begin(), keep.end(), false));
+    std::string failure = m_writeFailure;
+    ok = ok && processed > 0;
+    if (ok && ::fsync(m_out) != 0) {
+        failure = reason();
+        ok = false;
     }
-    for (size_t i = 0; ok && i < reader.entries().size(); ++i)
-        if (keep[i])
-            ok = copyExisting(reader.entries()[i], reader);
-    uint64_t totalSize = 0;
-    for (const Source *s : adding)
-        totalSize += static_cast<uint64_t>(s->st.st_size);
-    m_caller.send(TotalFiles, 0, static_cast<int32_t>(adding.size()), std::string());
-    m_caller.send(TotalSize, 0, static_cast<int32_t>(std::min<uint64_t>(totalSize, INT32_MAX)), std::string());
-    for (const Source *s : adding) {
-        if (!ok || m_caller.stopped())
-            break;
-        if (m_caller.send(NewFile, 0, static_cast<int32_t>(s->st.st_size), s->name).stop) {
-            ok = false;
-            break;
-        }
-        const size_t before = m_entries.size();
-        ok = writeNew(*s);
-        if (ok && m_entries.size() > before)
-            ++processed;
-    }
-    ok = ok && !m_caller.stopped() && writeFinish(reader.comment());
-    ok = ok && ::fsync(m_out) == 0;
     ::close(m_out);
-    if (!ok || ::rename(temporary.c_str(), m_request.archive.c_str()) != 0) {
+    if (ok && ::rename(temporary.c_str(), m_request.archive.c_str()) != 0) {
+        failure = reason();
+        ok = false;
+    }
+    if (!ok) {
         ::unlink(temporary.c_str());
-        if (!m_caller.stopped())
-            m_caller.message("the archive could not be written; it is left as it was: " + m_request.archive, 5);
+        archiveLock.removeCreated();
+        if (!m_caller.stopped() && processed > 0)
+            m_caller.message("the archive could not be written" + failure + "; it is left as it was: " + m_request.archive, 5);
         m_caller.send(EndOfBatch, 0, 0, std::string());
         return 0;
     }
+    syncFolderOf(m_request.archive);
     if (m_request.move)
-        for (const Source *s : adding)
+        for (const Source *s : m_added)
             if (!S_ISDIR(s->st.st_mode))
                 ::unlink(s->path.c_str());
     m_caller.send(EndOfBatch, 0, 0, std::string());
