@@ -1,13 +1,19 @@
 #include "ListCommand.h"
 
+#include "CentralDirectoryReader.h"
+#include "CliFiles.h"
+#include "Cp437.h"
 #include "TerminalHost.h"
 #include "ZipArchiver.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,6 +29,92 @@ QString displayName(const QString &fileName)
     name.replace('\\', '/');
     return name;
 }
+
+// Control characters in names and comments (escape sequences, carriage
+// returns, direction overrides) would act on the terminal instead of being
+// shown: they appear as \xHH or \uHHHH, as --json writes them.
+QString escapeControls(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool directionControl = (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(static_cast<unsigned>(u), 2, 16, QChar('0'));
+        else if (directionControl)
+            out += QStringLiteral("\\u%1").arg(static_cast<unsigned>(u), 4, 16, QChar('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+bool isUtf8(const std::string &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    (void)decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return !decoder.hasError();
+}
+
+QString fromCp437(const std::string &bytes)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        text += QChar(b < 0x80 ? char16_t(b) : zipformat::kCp437UpperHalf[b - 0x80]);
+    }
+    return text;
+}
+
+// Names and comments as the command line shows them. Names that are not
+// UTF-8 although their writer claims it (Unix hosts store bytes in whatever
+// the user's locale was) would come out as replacement characters, which no
+// one can type back for `extract NAME`: those are read as code page 437,
+// which the extraction library also matches.
+class ShownTexts {
+public:
+    ShownTexts(const TZipArchiver &za, const QString &path)
+    {
+        const std::vector<ZipDirEntry> &entries = za.Entries();
+        for (const ZipDirEntry &e : entries) {
+            m_names.append(displayName(e.FileName));
+            m_comments.append(e.FileComment);
+        }
+        bool damaged = false;
+        for (int i = 0; i < m_names.size() && !damaged; ++i)
+            damaged = m_names[i].contains(QChar::ReplacementCharacter)
+                || m_comments[i].contains(QChar::ReplacementCharacter);
+        if (!damaged || za.Spanned)
+            return;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        zipformat::CentralDirectory directory;
+        const auto readAt = [&file](uint64_t offset, void *dest, size_t count) {
+            return file.seek(static_cast<qint64>(offset))
+                && file.read(static_cast<char *>(dest), static_cast<qint64>(count)) == static_cast<qint64>(count);
+        };
+        if (zipformat::readCentralDirectory(readAt, static_cast<uint64_t>(file.size()), &directory)
+                != zipformat::DirectoryError::None
+            || directory.entries.size() != entries.size())
+            return;
+        for (int i = 0; i < m_names.size(); ++i) {
+            const zipformat::DirectoryEntry &raw = directory.entries[static_cast<size_t>(i)];
+            if (m_names[i].contains(QChar::ReplacementCharacter) && !isUtf8(raw.name))
+                m_names[i] = displayName(fromCp437(raw.name));
+            if (m_comments[i].contains(QChar::ReplacementCharacter) && !isUtf8(raw.comment))
+                m_comments[i] = fromCp437(raw.comment);
+        }
+    }
+    const QString &name(int i) const { return m_names[i]; }
+    const QString &comment(int i) const { return m_comments[i]; }
+
+private:
+    QStringList m_names;
+    QStringList m_comments;
+};
 
 std::string dosDateTimeText(uint32_t dateTime, char separator)
 {
@@ -100,11 +192,11 @@ const char *jsonBool(bool value)
     return value ? "true" : "false";
 }
 
-void printText(const TZipArchiver &za, const QString &path)
+void printText(const TZipArchiver &za, const QString &path, const ShownTexts &shown)
 {
     Output out;
     char line[160];
-    out << "Archive: " << path << '\n';
+    out << "Archive: " << escapeControls(path) << '\n';
     std::snprintf(line, sizeof line,
                   "Start %lld, end %lld, file size %lld, directory at %lld%s%s\n",
                   static_cast<long long>(za.ArchiveStart), static_cast<long long>(za.ArchiveEnd),
@@ -113,19 +205,21 @@ void printText(const TZipArchiver &za, const QString &path)
                   za.Spanned ? ", spans several volumes" : "");
     out << line;
     if (!za.ArchiveComment.isEmpty())
-        out << "Comment: " << za.ArchiveComment << '\n';
+        out << "Comment: " << escapeControls(za.ArchiveComment) << '\n';
     out << "      Length   Compressed  Method   CRC-32    Date       Time      Name\n";
     out << "------------ ------------ ------- -------- ------------------- ----\n";
     uint64_t totalLength = 0;
     uint64_t totalCompressed = 0;
+    int index = 0;
     for (const ZipDirEntry &e : za.Entries()) {
+        const int i = index++;
         std::snprintf(line, sizeof line, "%12llu %12llu %-7s %08x %s%s ",
                       static_cast<unsigned long long>(e.UncompressedSize),
                       static_cast<unsigned long long>(e.CompressedSize), methodName(e.Method), e.CRC32,
                       dosDateTimeText(e.DateTime, ' ').c_str(), e.Encrypted ? "*" : " ");
-        out << line << displayName(e.FileName);
-        if (!e.FileComment.isEmpty())
-            out << "  [" << e.FileComment << ']';
+        out << line << escapeControls(shown.name(i));
+        if (!shown.comment(i).isEmpty())
+            out << "  [" << escapeControls(shown.comment(i)) << ']';
         out << '\n';
         totalLength += e.UncompressedSize;
         totalCompressed += e.CompressedSize;
@@ -136,7 +230,7 @@ void printText(const TZipArchiver &za, const QString &path)
     out << line;
 }
 
-void printJson(const TZipArchiver &za, const QList<ReportedMessage> &messages)
+void printJson(const TZipArchiver &za, const QList<ReportedMessage> &messages, const ShownTexts *shown)
 {
     Output out;
     out << "{\n  \"archive\": {"
@@ -151,15 +245,17 @@ void printJson(const TZipArchiver &za, const QList<ReportedMessage> &messages)
         << ",\n    \"Count\": " << static_cast<long long>(za.Count()) << "\n  },\n  \"entries\": [";
     const char *separator = "\n";
     if (za.Count() > 0) {
+        int index = 0;
         for (const ZipDirEntry &e : za.Entries()) {
-            out << separator << "    {\"FileName\": " << jsonString(displayName(e.FileName))
+            const int i = index++;
+            out << separator << "    {\"FileName\": " << jsonString(shown ? shown->name(i) : displayName(e.FileName))
                 << ", \"CompressedSize\": " << static_cast<unsigned long long>(e.CompressedSize)
                 << ", \"UncompressedSize\": " << static_cast<unsigned long long>(e.UncompressedSize)
                 << ", \"CRC32\": " << static_cast<unsigned long long>(e.CRC32)
                 << ", \"Method\": " << static_cast<long long>(e.Method)
                 << ", \"DateTime\": \"" << dosDateTimeText(e.DateTime, 'T') << '"'
                 << ", \"Encrypted\": " << jsonBool(e.Encrypted)
-                << ", \"FileComment\": " << jsonString(e.FileComment)
+                << ", \"FileComment\": " << jsonString(shown ? shown->comment(i) : e.FileComment)
                 << ", \"LocalHeaderOffset\": " << static_cast<unsigned long long>(e.LocalHeaderOffset) << '}';
             separator = ",\n";
         }
@@ -206,17 +302,19 @@ int ListCommand::run(const QStringList &args)
     za.OnMessage = [&messages](TZipArchiver *sender, int, const QString &text) {
         messages.append({sender->ErrCode, text});
     };
-    if (!QFileInfo(path).isFile()) {
+    const std::optional<QString> file = CliFiles::readableFile("list", path);
+    if (!file) {
         za.ReportMessage(11001, QStringLiteral(": ") + path);
         if (json)
-            printJson(za, messages);
+            printJson(za, messages, nullptr);
         return 1;
     }
-    za.setZipFileName(path);
+    za.setZipFileName(*file);
     const bool listed = !za.ZipFileName().isEmpty();
+    const ShownTexts shown(za, *file);
     if (json)
-        printJson(za, messages);
+        printJson(za, messages, &shown);
     else if (listed)
-        printText(za, path);
+        printText(za, path, shown);
     return listed ? 0 : 1;
 }

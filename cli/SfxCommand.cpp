@@ -1,6 +1,10 @@
 #include "SfxCommand.h"
 
+#include "CliFiles.h"
+#include "Interruption.h"
 #include "PeImage.h"
+#include "PendingFile.h"
+#include "SystemError.h"
 #include "TerminalHost.h"
 #include "ZipArchiver.h"
 
@@ -9,8 +13,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <functional>
 #include <optional>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -32,14 +40,58 @@ const char *resultText(int code)
 
 int fail(const char *command, const QString &what)
 {
-    std::fprintf(stderr, "mantole-cli %s: %s\n", command, qPrintable(what));
-    return 1;
+    return CliFiles::fail(command, what);
 }
 
 int failWithResult(const char *command, int code)
 {
-    return fail(command, QStringLiteral("%1 (result %2)").arg(QLatin1String(resultText(code))).arg(code));
+    QString text = QStringLiteral("%1 (result %2)").arg(QLatin1String(resultText(code))).arg(code);
+    if (!SystemError::lastReason().isEmpty())
+        text += QStringLiteral(": ") + SystemError::lastReason();
+    return fail(command, text);
 }
+
+// Stopped by a signal: the temporary output goes with the work folder, the
+// files the user named are as they were.
+int stopped(const char *command)
+{
+    fail(command, QStringLiteral("stopped by signal %1; no file was changed").arg(Interruption::signal()));
+    return Interruption::exitCode();
+}
+
+// A folder beside the output where the engine works: it names its input
+// after the output, writes its output beside it and erases its input. The
+// folder is locked while this run lives, so that another run never takes it
+// for the leftover of a killed one.
+class WorkFolder {
+public:
+    explicit WorkFolder(const QString &folder)
+        : m_dir(QDir(folder).filePath(PendingFile::temporaryPrefix() + QString::number(::getpid())
+                                      + QStringLiteral("-XXXXXX")))
+    {
+        if (!m_dir.isValid())
+            return;
+        m_fd = ::open(QFile::encodeName(m_dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_EX | LOCK_NB);
+    }
+    ~WorkFolder()
+    {
+        m_dir.remove();
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    WorkFolder(const WorkFolder &) = delete;
+    WorkFolder &operator=(const WorkFolder &) = delete;
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString errorString() const { return m_dir.errorString(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    int m_fd = -1;
+};
 
 // A working name for the input: a hard link where possible (instant, and the
 // original is untouched when the engine erases its source), else a copy.
@@ -50,11 +102,81 @@ bool makeWorkingCopy(TZipArchiver &za, const QString &source, const QString &cop
     return za.CopyZipFile(source, copy) == 0;
 }
 
-// Moves the engine's output over the destination (replacing it) and keeps
-// the date the engine gave it.
-bool moveInto(const QString &from, const QString &to)
+QStringList entryNames(const TZipArchiver &za)
 {
-    return from == to || ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    QStringList names;
+    if (za.ZipFileName().isEmpty())
+        return names;
+    names.reserve(za.Count());
+    for (const ZipDirEntry &e : za.Entries())
+        names.append(e.FileName);
+    return names;
+}
+
+// One conversion: the engine turns a working copy of the source into a new
+// file in the work folder; that file takes its place at the output name only
+// when complete and checked, and the source, when it is not kept, goes only
+// after that. Until then every file is where it was, whatever stops the run.
+struct Conversion {
+    const char *command;
+    QString source;      // canonical path
+    QString output;      // final path, in a canonical folder
+    QString workSuffix;  // the extension the engine wants on its input
+    bool keepSource = true;
+};
+
+int convert(TZipArchiver &za, TerminalHost &host, const Conversion &c,
+            const std::function<int()> &engineStep, const std::function<QString()> &check)
+{
+    const QString outputFolder = QFileInfo(c.output).path();
+    PendingFile::removeStaleTemporaries(outputFolder);
+    WorkFolder work(outputFolder);
+    if (!work.isValid())
+        return fail(c.command, QStringLiteral("cannot write in %1: %2").arg(outputFolder, work.errorString()));
+    const QString workInput = work.filePath(QFileInfo(c.output).completeBaseName() + c.workSuffix);
+    SystemError::clear();
+    host.watch(&za);
+    if (!makeWorkingCopy(za, c.source, workInput)) {
+        if (Interruption::requested())
+            return stopped(c.command);
+        QString text = QStringLiteral("cannot make a working copy of ") + c.source;
+        if (!SystemError::lastReason().isEmpty())
+            text += QStringLiteral(": ") + SystemError::lastReason();
+        return fail(c.command, text);
+    }
+    za.setZipFileName(workInput);
+    if (za.ZipFileName().isEmpty())
+        return fail(c.command, QStringLiteral("not a valid ZIP archive: ") + c.source);
+    const int result = engineStep();
+    host.endProgress();
+    if (Interruption::requested())
+        return stopped(c.command);
+    if (result != 0)
+        return failWithResult(c.command, result);
+    if (const QString problem = check(); !problem.isEmpty())
+        return fail(c.command, problem);
+    if (Interruption::requested())
+        return stopped(c.command);
+
+    // From here on the run completes: the output goes in place (its data on
+    // the disk first when the source is to go), then the source is erased.
+    const QString made = za.ZipFileName();
+    const bool sourceGoes = !c.keepSource && c.source != c.output;
+    if (sourceGoes) {
+        QFile file(made);
+        if (!file.open(QIODevice::ReadOnly) || ::fdatasync(file.handle()) != 0)
+            return fail(c.command, QStringLiteral("cannot write %1: %2").arg(c.output, CliFiles::reason(errno)));
+    }
+    if (::rename(QFile::encodeName(made).constData(), QFile::encodeName(c.output).constData()) != 0)
+        return fail(c.command, QStringLiteral("cannot write %1: %2").arg(c.output, CliFiles::reason(errno)));
+    PendingFile::syncFolder(outputFolder);
+    if (sourceGoes) {
+        if (::unlink(QFile::encodeName(c.source).constData()) != 0)
+            return fail(c.command, QStringLiteral("wrote %1 but cannot erase %2: %3")
+                                       .arg(c.output, c.source, CliFiles::reason(errno)));
+        PendingFile::syncFolder(QFileInfo(c.source).path());
+    }
+    return 0;
 }
 
 std::optional<QByteArray> loadIcon(const QString &argument, QString *error)
@@ -215,7 +337,13 @@ bool applyToExeOptions(TZipArchiver &za, const Arguments &a, QString *error)
         *error = QStringLiteral("--overwrite takes ask, always or never");
         return false;
     }
-    SFXOpts options;
+    // The free-space check is on unless refused, as in the engine and the
+    // wizard; the other options are off unless asked for.
+    if (a.has(QStringLiteral("--check-size")) && a.has(QStringLiteral("--no-check-size"))) {
+        *error = QStringLiteral("--check-size and --no-check-size contradict each other");
+        return false;
+    }
+    SFXOpts options = za.SFXOptions;
     const std::pair<const char *, SFXOptsEnum> flags[] = {
         {"--ask-command", SFXAskCmdLine}, {"--pick-files", SFXAskFiles}, {"--autorun", SFXAutoRun},
         {"--hide-overwrite", SFXHideOverWriteBox}, {"--check-size", SFXCheckSize},
@@ -223,9 +351,16 @@ bool applyToExeOptions(TZipArchiver &za, const Arguments &a, QString *error)
     for (const auto &[flag, member] : flags)
         if (a.has(QLatin1String(flag)))
             options.insert(member);
+    if (a.has(QStringLiteral("--no-check-size")))
+        options.remove(SFXCheckSize);
     za.SFXOptions = options;
-    if (a.has(QStringLiteral("--stub")))
-        za.SFXPath = QFileInfo(a.value(QStringLiteral("--stub"))).absoluteFilePath();
+    if (a.has(QStringLiteral("--stub"))) {
+        // A stub named but missing must not give way to the default one.
+        const std::optional<QString> stub = CliFiles::readableFile("to-exe --stub", a.value(QStringLiteral("--stub")));
+        if (!stub)
+            return false; // said why; error stays empty
+        za.SFXPath = *stub;
+    }
     if (a.has(QStringLiteral("--icon"))) {
         const std::optional<QByteArray> icon = loadIcon(a.value(QStringLiteral("--icon")), error);
         if (!icon)
@@ -249,8 +384,8 @@ const char *SfxCommand::usage()
            "      Writes a self-extracting executable. The archive is kept unless --replace.\n"
            "      --title TEXT, --folder DIR | --temp-folder, --message TEXT [--buttons okcancel|yesno],\n"
            "      --command CMD [--ask-command], --overwrite ask|always|never [--hide-overwrite],\n"
-           "      --no-success, --autorun, --pick-files, --check-size, --icon FILE[:INDEX],\n"
-           "      --stub FILE, --output FILE.exe, --replace\n"
+           "      --no-success, --autorun, --pick-files, --check-size | --no-check-size (on by default),\n"
+           "      --icon FILE[:INDEX], --stub FILE, --output FILE.exe, --replace\n"
            "  mantole-cli to-zip FILE.exe [--keep] [--output FILE.zip]\n"
            "      Writes the archive inside a self-extracting executable and prints its options.\n"
            "      The executable is erased unless --keep.\n"
@@ -264,49 +399,29 @@ int SfxCommand::runToExe(const QStringList &args)
                       {"--title", "--folder", "--message", "--buttons", "--command", "--overwrite", "--icon",
                        "--stub", "--output"},
                       {"--temp-folder", "--ask-command", "--hide-overwrite", "--no-success", "--autorun",
-                       "--pick-files", "--check-size", "--replace"});
+                       "--pick-files", "--check-size", "--no-check-size", "--replace"});
     if (!a.error().isEmpty())
         return fail("to-exe", a.error());
-    const QString archive = QFileInfo(a.file()).absoluteFilePath();
-    if (!QFileInfo(archive).isFile())
-        return fail("to-exe", QStringLiteral("no such file ") + a.file());
-    const QString output = a.has(QStringLiteral("--output"))
-        ? QFileInfo(a.value(QStringLiteral("--output"))).absoluteFilePath()
-        : withSuffix(archive, QStringLiteral(".exe"));
+    const std::optional<QString> archive = CliFiles::readableFile("to-exe", a.file());
+    if (!archive)
+        return 1;
+    const std::optional<QString> output = CliFiles::fileToWrite(
+        "to-exe", a.has(QStringLiteral("--output")) ? a.value(QStringLiteral("--output"))
+                                                    : withSuffix(*archive, QStringLiteral(".exe")));
+    if (!output)
+        return 1;
 
     TerminalHost host;
     TZipArchiver za(&host);
     za.HowToDelete = htdFinal;
     QString error;
     if (!applyToExeOptions(za, a, &error))
-        return fail("to-exe", error);
-
-    // The engine writes NAME.exe beside NAME.zip and erases NAME.zip; work
-    // on a name of our own beside the output so the archive stays.
-    QTemporaryDir work(QFileInfo(output).dir().filePath(QStringLiteral(".mantole-XXXXXX")));
-    if (!work.isValid())
-        return fail("to-exe", QStringLiteral("cannot write in the folder of ") + output);
-    const QString workZip = work.filePath(QFileInfo(output).completeBaseName() + QStringLiteral(".zip"));
-    const bool replace = a.has(QStringLiteral("--replace"));
-    if (replace ? !moveInto(archive, workZip) : !makeWorkingCopy(za, archive, workZip))
-        return fail("to-exe", QStringLiteral("cannot make a working copy of ") + archive);
-    za.setZipFileName(workZip);
-    if (za.Count() == 0 && za.ZipFileName().isEmpty()) {
-        if (replace)
-            moveInto(workZip, archive);
-        return fail("to-exe", QStringLiteral("not a valid ZIP archive: ") + archive);
-    }
-    const int result = za.WriteSFX();
-    host.endProgress();
-    if (result != 0) {
-        if (replace)
-            moveInto(workZip, archive);
-        return failWithResult("to-exe", result);
-    }
-    if (!moveInto(za.ZipFileName(), output))
-        return fail("to-exe", QStringLiteral("cannot write ") + output);
-    std::printf("%s\n", qPrintable(output));
-    return 0;
+        return error.isEmpty() ? 1 : fail("to-exe", error);
+    const Conversion c{"to-exe", *archive, *output, QStringLiteral(".zip"), !a.has(QStringLiteral("--replace"))};
+    const int code = convert(za, host, c, [&za] { return za.WriteSFX(); }, [] { return QString(); });
+    if (code == 0)
+        std::printf("%s\n", qPrintable(*output));
+    return code;
 }
 
 int SfxCommand::runToZip(const QStringList &args)
@@ -314,35 +429,45 @@ int SfxCommand::runToZip(const QStringList &args)
     const Arguments a(args, {"--output"}, {"--keep"});
     if (!a.error().isEmpty())
         return fail("to-zip", a.error());
-    const QString exe = QFileInfo(a.file()).absoluteFilePath();
-    if (!QFileInfo(exe).isFile())
-        return fail("to-zip", QStringLiteral("no such file ") + a.file());
-    const QString output = a.has(QStringLiteral("--output"))
-        ? QFileInfo(a.value(QStringLiteral("--output"))).absoluteFilePath()
-        : withSuffix(exe, QStringLiteral(".zip"));
+    const std::optional<QString> exe = CliFiles::readableFile("to-zip", a.file());
+    if (!exe)
+        return 1;
+    const std::optional<QString> output = CliFiles::fileToWrite(
+        "to-zip", a.has(QStringLiteral("--output")) ? a.value(QStringLiteral("--output"))
+                                                    : withSuffix(*exe, QStringLiteral(".zip")));
+    if (!output)
+        return 1;
 
     TerminalHost host;
     TZipArchiver za(&host);
     za.HowToDelete = htdFinal;
-    QTemporaryDir work(QFileInfo(output).dir().filePath(QStringLiteral(".mantole-XXXXXX")));
-    if (!work.isValid())
-        return fail("to-zip", QStringLiteral("cannot write in the folder of ") + output);
-    const QString workExe = work.filePath(QFileInfo(output).completeBaseName() + QStringLiteral(".exe"));
-    const bool keep = a.has(QStringLiteral("--keep"));
-    if (keep ? !makeWorkingCopy(za, exe, workExe) : !moveInto(exe, workExe))
-        return fail("to-zip", QStringLiteral("cannot make a working copy of ") + exe);
-    za.setZipFileName(workExe);
-    const int result = za.ZipFileName().isEmpty() ? -3 : za.StripSFX();
-    host.endProgress();
-    if (result != 0) {
-        if (!keep)
-            moveInto(workExe, exe);
-        return failWithResult("to-zip", result);
-    }
-    if (!moveInto(za.ZipFileName(), output))
-        return fail("to-zip", QStringLiteral("cannot write ") + output);
-    std::printf("%s\n", qPrintable(output));
-    printOptions(za, false);
+    bool hasHeader = false;
+    QStringList names;
+    const auto strip = [&] {
+        hasHeader = za.ReadSFXOptions();
+        names = entryNames(za);
+        return za.StripSFX();
+    };
+    // The executable goes only when the archive written holds what it held.
+    const auto check = [&]() -> QString {
+        const QStringList written = entryNames(za);
+        if (written == names)
+            return QString();
+        return QStringLiteral("the archive written lists %1 entries where the executable lists %2%3; "
+                              "the executable is kept")
+            .arg(written.size())
+            .arg(names.size())
+            .arg(written.size() == names.size() ? QStringLiteral(", under other names") : QString());
+    };
+    const Conversion c{"to-zip", *exe, *output, QStringLiteral(".exe"), a.has(QStringLiteral("--keep"))};
+    const int code = convert(za, host, c, strip, check);
+    if (code != 0)
+        return code;
+    std::printf("%s\n", qPrintable(*output));
+    if (hasHeader)
+        printOptions(za, false);
+    else
+        std::printf("No self-extracting options header in %s\n", qPrintable(*exe));
     return 0;
 }
 
@@ -351,9 +476,12 @@ int SfxCommand::runInfo(const QStringList &args)
     const Arguments a(args, {}, {"--json"});
     if (!a.error().isEmpty())
         return fail("info", a.error());
+    const std::optional<QString> exe = CliFiles::readableFile("info", a.file());
+    if (!exe)
+        return 1;
     TerminalHost host;
     TZipArchiver za(&host);
-    za.setZipFileName(a.file());
+    za.setZipFileName(*exe);
     if (za.ZipFileName().isEmpty())
         return fail("info", QStringLiteral("not a readable archive: ") + a.file());
     if (!za.ReadSFXOptions())

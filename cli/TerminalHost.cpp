@@ -1,6 +1,12 @@
 #include "TerminalHost.h"
 
+#include "Interruption.h"
+#include "ZipArchiver.h"
+
+#include <QThread>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -16,11 +22,34 @@ bool interactive()
 
 void printLine(const QString &text)
 {
-    std::fputs(text.toUtf8().constData(), stderr);
+    std::fputs(TerminalHost::forTerminal(text).toUtf8().constData(), stderr);
     std::fputc('\n', stderr);
 }
 
 } // namespace
+
+TerminalHost::TerminalHost()
+{
+    // For the tests that stop a conversion part way: a pause after every
+    // copied piece, so that "part way" lasts long enough to be hit.
+    m_pauseMs = std::atoi(qgetenv("MANTOLE_TEST_PAUSE_PER_PIECE_MS").constData());
+}
+
+QString TerminalHost::forTerminal(const QString &text)
+{
+    // The engine writes paths the Windows way; on this system they use "/".
+    QString shown = text;
+    shown.replace('\\', '/');
+    return shown;
+}
+
+void TerminalHost::processEvents()
+{
+    if (m_pauseMs > 0 && !Interruption::requested())
+        QThread::msleep(static_cast<unsigned long>(m_pauseMs));
+    if (m_archiver && Interruption::requested())
+        m_archiver->CancelRequested = true;
+}
 
 void TerminalHost::showMessage(const QString &text)
 {

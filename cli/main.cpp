@@ -2,6 +2,7 @@
 // and benchmarks.
 
 #include "ExtractCommand.h"
+#include "Interruption.h"
 #include "ListCommand.h"
 #include "SfxCommand.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
         return args.isEmpty() ? 2 : 0;
     }
     const QString command = args.takeFirst();
+    Interruption::install();
     if (command == QLatin1String("list"))
         return ListCommand::run(args);
     if (command == QLatin1String("to-exe"))

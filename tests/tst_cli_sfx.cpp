@@ -69,6 +69,7 @@ void TestCliSfx::thereAndBack()
                  QStringLiteral("yesno"), QStringLiteral("--command"), QStringLiteral("><view.exe"),
                  QStringLiteral("--ask-command"), QStringLiteral("--overwrite"), QStringLiteral("always"),
                  QStringLiteral("--hide-overwrite"), QStringLiteral("--no-success"), QStringLiteral("--pick-files"),
+                 QStringLiteral("--no-check-size"),
                  QStringLiteral("--icon"), Fixtures::path(QStringLiteral("stub32.bin")) + QStringLiteral(":0"),
                  QStringLiteral("--output"), exe});
     QVERIFY2(r.exitCode == 0, r.err.constData());
