@@ -209,8 +209,9 @@ public:
     DriveType PromptForDisk();
     bool IsExpectedVolume(DriveType type);
     void OpenDiskVolume(int n);
-    // Joins the volumes of source into one archive. target is a file name or
-    // a folder ending in "/" (a unique name is made there); on return it
+    // Joins the volumes of source into one archive. target is a file name
+    // (written as given, and replaced only once the join is complete) or a
+    // folder ending in "/" (a unique name is made there); on return it
     // holds the joined archive's name, or is empty after a failure.
     // 0 on success, -7, -8 or -9 after a failure.
     int ReadSpan(const QString &source, QString &target);

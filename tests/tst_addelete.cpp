@@ -8,9 +8,15 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QStandardPaths>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +30,44 @@ struct Setup {
     ScriptedHost host;
     TZipArchiver za{&host};
 };
+
+// Each entry's central record (its local-header offset blanked) and its
+// local record, by name, read straight from a plain archive's bytes.
+struct Records {
+    QByteArray central, local;
+};
+QMap<QByteArray, Records> recordsOf(const QByteArray &zip)
+{
+    QMap<QByteArray, Records> records;
+    const qsizetype end = zip.lastIndexOf(QByteArray("PK\x05\x06"));
+    if (end < 0)
+        return records;
+    qsizetype at = Fixtures::getU32(zip, end + 16);
+    while (at + 46 <= zip.size() && zip.mid(at, 4) == QByteArray("PK\x01\x02")) {
+        const auto u16 = [&zip](qsizetype i) { return quint16(uchar(zip[i]) | uchar(zip[i + 1]) << 8); };
+        const qsizetype length = 46 + u16(at + 28) + u16(at + 30) + u16(at + 32);
+        Records r;
+        r.central = zip.mid(at, length);
+        Fixtures::putU32(r.central, 42, 0);
+        const qsizetype local = Fixtures::getU32(zip, at + 42);
+        r.local = zip.mid(local, 30 + u16(local + 26) + u16(local + 28) + Fixtures::getU32(zip, at + 20));
+        records.insert(zip.mid(at + 46, u16(at + 28)), r);
+        at += length;
+    }
+    return records;
+}
+
+// Runs mantole-cli in a folder and waits for it; its exit code.
+int runCli(const QString &folder, const QStringList &args, QByteArray *errors = nullptr)
+{
+    QProcess cli;
+    cli.setWorkingDirectory(folder);
+    cli.start(QStringLiteral(MANTOLE_CLI), args);
+    cli.waitForFinished(120000);
+    if (errors)
+        *errors = cli.readAllStandardError();
+    return cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+}
 
 QStringList names(const TZipArchiver &za)
 {
@@ -55,6 +99,20 @@ private slots:
     void zip64CountsAfterDelete();
     void cancelLeavesArchive();
     void refusals();
+    void damagedEntryLeavesArchive_data();
+    void damagedEntryLeavesArchive();
+    void wrongDirectoryOffset_data();
+    void wrongDirectoryOffset();
+    void failedReplacementKeepsOldEntry();
+    void failedAddLeavesNoNewFile_data();
+    void failedAddLeavesNoNewFile();
+    void keptRecordsStayByteForByte();
+    void exactNamesBeforePatterns_data();
+    void exactNamesBeforePatterns();
+    void concurrentAddsTakeTurns();
+    void lockedArchiveIsWaitedFor();
+    void longPasswordsAreWhole();
+    void nonRegularFilesAreRefused();
 
 private:
     void makeTree();
@@ -335,6 +393,283 @@ void TestAddDelete::refusals()
     s.za.AddFiles();
     QCOMPARE(s.za.ErrCode, 10303);
     QCOMPARE(s.za.FSpecArgs(), QStringList{QStringLiteral("readme.txt")});
+}
+
+void TestAddDelete::damagedEntryLeavesArchive_data()
+{
+    QTest::addColumn<bool>("forDelete");
+    QTest::addColumn<QString>("spec");
+    QTest::addColumn<int>("processed");
+    // plain.zip's first local header gets a flipped signature byte.
+    QTest::newRow("add") << false << "été.txt" << 0;
+    QTest::newRow("delete of another entry") << true << "data.bin" << 0;
+}
+
+void TestAddDelete::damagedEntryLeavesArchive()
+{
+    QFETCH(bool, forDelete);
+    QFETCH(QString, spec);
+    QFETCH(int, processed);
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("damaged.zip"));
+    QByteArray bytes = Fixtures::read(QStringLiteral("plain.zip"));
+    bytes[1] = 'Q';
+    QVERIFY(Fixtures::write(zip, bytes));
+    s.za.setZipFileName(zip);
+    const int count = s.za.Count();
+    QVERIFY(count > 1);
+    s.za.AddOptions = AddOpts{AddDirNames};
+    s.za.setFSpecArgs({spec});
+    forDelete ? s.za.DeleteEntries() : s.za.AddFiles();
+    QCOMPARE(s.za.ProcessedCount, processed);
+    QVERIFY2(s.za.Message.contains(QLatin1String("damaged entry")), qPrintable(s.za.Message));
+    QCOMPARE(Fixtures::readFile(zip), bytes);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("damaged.zip")});
+}
+
+void TestAddDelete::wrongDirectoryOffset_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::newRow("stored too far") << 100;
+    QTest::newRow("stored too near") << -100;
+}
+
+void TestAddDelete::wrongDirectoryOffset()
+{
+    // The directory offset alone is wrong; the local offsets are right and
+    // every entry must survive a rewrite.
+    QFETCH(int, error);
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("offset.zip"));
+    QByteArray bytes = Fixtures::read(QStringLiteral("plain.zip"));
+    const qsizetype end = bytes.lastIndexOf(QByteArray("PK\x05\x06"));
+    Fixtures::putU32(bytes, end + 16, Fixtures::getU32(bytes, end + 16) + error);
+    QVERIFY(Fixtures::write(zip, bytes));
+    s.za.setZipFileName(zip);
+    const int count = s.za.Count();
+    s.za.AddOptions = AddOpts{AddDirNames};
+    s.za.setFSpecArgs({QStringLiteral("été.txt")});
+    s.za.AddFiles();
+    QCOMPARE(s.za.ProcessedCount, 1);
+    QCOMPARE(s.za.Count(), count + 1);
+    Referees::verifyArchive(zip);
+}
+
+void TestAddDelete::failedReplacementKeepsOldEntry()
+{
+    // readme.txt is in the archive; its replacement needs a password that
+    // nobody gives. The old entry stays, where it was.
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("keep.zip"));
+    QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("plain.zip")), zip));
+    s.za.setZipFileName(zip);
+    const QStringList before = names(s.za);
+    const auto old = recordsOf(Fixtures::readFile(zip)).value("readme.txt");
+    QVERIFY(!old.central.isEmpty());
+    s.za.AddOptions = AddOpts{AddDirNames, AddEncrypt};
+    s.host.passwords = {QString()}; // the dialog is cancelled
+    s.za.setFSpecArgs({QStringLiteral("readme.txt"), QStringLiteral("été.txt")});
+    s.za.AddFiles();
+    QCOMPARE(s.za.ProcessedCount, 0);
+    QCOMPARE(names(s.za), before);
+    QCOMPARE(Fixtures::readFile(zip), Fixtures::read(QStringLiteral("plain.zip")));
+
+    // A second file that does go in: the old readme.txt is kept beside it.
+    s.za.AddOptions = AddOpts{AddDirNames};
+    QFile::setPermissions(QStringLiteral("readme.txt"), QFileDevice::Permissions());
+    s.za.setFSpecArgs({QStringLiteral("readme.txt"), QStringLiteral("été.txt")});
+    s.za.AddFiles();
+    QFile::setPermissions(QStringLiteral("readme.txt"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (::geteuid() == 0)
+        QCOMPARE(s.za.ProcessedCount, 2); // root reads it anyway
+    else
+        QCOMPARE(s.za.ProcessedCount, 1);
+    if (::geteuid() != 0)
+        QCOMPARE(recordsOf(Fixtures::readFile(zip)).value("readme.txt").local, old.local);
+    QCOMPARE(s.za.Count(), before.size() + 1);
+    Referees::verifyArchive(zip);
+}
+
+void TestAddDelete::failedAddLeavesNoNewFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("new archive") << "new.zip";
+    QTest::newRow("new executable") << "new.exe";
+}
+
+void TestAddDelete::failedAddLeavesNoNewFile()
+{
+    QFETCH(QString, name);
+    Setup s;
+    s.za.setZipFileName(m_dir->filePath(name));
+    s.za.AddOptions = AddOpts{AddDirNames, AddEncrypt};
+    s.host.passwords = {QString()};
+    s.za.setFSpecArgs({QStringLiteral("readme.txt")});
+    s.za.AddFiles();
+    QCOMPARE(s.za.ProcessedCount, 0);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestAddDelete::keptRecordsStayByteForByte()
+{
+    // Info-ZIP's Unix extra fields, entry comments: a delete and an add move
+    // the kept records but change none of their bytes.
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("kept.zip"));
+    QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("records-kept.zip")), zip));
+    QFile::setPermissions(zip, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const auto before = recordsOf(Fixtures::readFile(zip));
+    QVERIFY(before.contains("docs/notes.txt") && before.contains("data.bin"));
+    s.za.setZipFileName(zip);
+    s.za.setFSpecArgs({QStringLiteral("readme.txt")});
+    s.za.DeleteEntries();
+    QCOMPARE(s.za.ProcessedCount, 1);
+    s.za.AddOptions = AddOpts{AddDirNames};
+    s.za.setFSpecArgs({QStringLiteral("été.txt")});
+    s.za.AddFiles();
+    QCOMPARE(s.za.ProcessedCount, 1);
+    const auto after = recordsOf(Fixtures::readFile(zip));
+    QCOMPARE(after.size(), before.size());
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        if (it.key() == "readme.txt")
+            continue;
+        QVERIFY2(after.value(it.key()).central == it->central, it.key().constData());
+        QVERIFY2(after.value(it.key()).local == it->local, it.key().constData());
+    }
+    QCOMPARE(s.za.ArchiveComment, QStringLiteral("archive comment kept"));
+    Referees::verifyArchive(zip);
+}
+
+void TestAddDelete::exactNamesBeforePatterns_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("exact name, other case kept") << "case-names.zip" << "a.txt" << QStringList{"A.TXT", "keep.txt"};
+    QTest::newRow("exact upper-case name") << "case-names.zip" << "A.TXT" << QStringList{"a.txt", "keep.txt"};
+    QTest::newRow("no entry of that name: a pattern") << "case-names.zip" << "?.TxT" << QStringList{"keep.txt"};
+    QTest::newRow("a name holding '?'") << "wildcard-names.zip" << "b?.txt" << QStringList{"bx.txt", "by.txt"};
+    QTest::newRow("a pattern") << "wildcard-names.zip" << "b*" << QStringList{};
+}
+
+void TestAddDelete::exactNamesBeforePatterns()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QString, spec);
+    QFETCH(QStringList, left);
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("names.zip"));
+    QVERIFY(QFile::copy(Fixtures::path(fixture), zip));
+    QFile::setPermissions(zip, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    s.za.setZipFileName(zip);
+    s.za.setFSpecArgs({spec});
+    s.za.DeleteEntries();
+    QCOMPARE(names(s.za), left);
+
+    // Extraction and tests select the same way.
+    QVERIFY(QFile::copy(Fixtures::path(fixture), m_dir->filePath(QStringLiteral("again.zip"))));
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    QDir().mkpath(out);
+    s.za.setZipFileName(m_dir->filePath(QStringLiteral("again.zip")));
+    const int all = s.za.Count();
+    s.za.ExtrBaseDir = out;
+    s.za.setFSpecArgs({spec});
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, all - int(left.size()));
+    QCOMPARE(int(QDir(out).entryList(QDir::Files).size()), all - int(left.size()));
+}
+
+void TestAddDelete::concurrentAddsTakeTurns()
+{
+    // Two runs adding to one archive at once: both files end up in it.
+    const QString tree = m_dir->filePath(QStringLiteral("tree"));
+    const QString zip = m_dir->filePath(QStringLiteral("busy.zip"));
+    for (int trial = 0; trial < 5; ++trial) {
+        QVERIFY(Fixtures::write(zip, Fixtures::read(QStringLiteral("plain.zip"))));
+        QProcess first, second;
+        for (QProcess *p : {&first, &second})
+            p->setWorkingDirectory(tree);
+        first.start(QStringLiteral(MANTOLE_CLI), {QStringLiteral("add"), zip, QStringLiteral("readme.txt")});
+        second.start(QStringLiteral(MANTOLE_CLI), {QStringLiteral("add"), zip, QStringLiteral("été.txt")});
+        QVERIFY(first.waitForFinished(60000) && second.waitForFinished(60000));
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(second.exitCode(), 0);
+        Setup s;
+        s.za.setZipFileName(zip);
+        QVERIFY2(names(s.za).contains(QStringLiteral("été.txt")), qPrintable(names(s.za).join(' ')));
+        QCOMPARE(s.za.Count(), 7);
+    }
+}
+
+void TestAddDelete::lockedArchiveIsWaitedFor()
+{
+    // Another program holds the archive's lock for a moment: the add waits
+    // for it instead of writing over its work.
+    if (QStandardPaths::findExecutable(QStringLiteral("flock")).isEmpty())
+        QSKIP("flock (util-linux) is not installed");
+    const QString zip = m_dir->filePath(QStringLiteral("held.zip"));
+    QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("plain.zip")), zip));
+    QProcess holder;
+    holder.start(QStringLiteral("flock"), {zip, QStringLiteral("-c"), QStringLiteral("echo held; sleep 2")});
+    QVERIFY(holder.waitForReadyRead(10000));
+    QElapsedTimer waited;
+    waited.start();
+    QCOMPARE(runCli(m_dir->filePath(QStringLiteral("tree")), {QStringLiteral("add"), zip, QStringLiteral("été.txt")}), 0);
+    QVERIFY(waited.elapsed() >= 1000); // it did wait for the holder
+    QVERIFY(holder.waitForFinished());
+    Setup s;
+    s.za.setZipFileName(zip);
+    QVERIFY(names(s.za).contains(QStringLiteral("été.txt")));
+}
+
+void TestAddDelete::longPasswordsAreWhole()
+{
+    // A 100-byte password works whole: unzip opens the entry with it, and a
+    // password sharing its first 80 bytes does not.
+    const QString password = QString(QLatin1Char('p')).repeated(90) + QStringLiteral("0123456789");
+    const QString near = QString(QLatin1Char('p')).repeated(90) + QStringLiteral("9876543210");
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("long.zip"));
+    s.za.setZipFileName(zip);
+    s.za.AddOptions = AddOpts{AddDirNames, AddEncrypt};
+    s.za.Password = password;
+    s.za.setFSpecArgs({QStringLiteral("readme.txt")});
+    s.za.AddFiles();
+    QCOMPARE(s.za.ProcessedCount, 1);
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-P"), password, QStringLiteral("-p"), zip});
+    QVERIFY(unzip.waitForFinished());
+    QCOMPARE(unzip.readAllStandardOutput(), QByteArray("read me\n").repeated(500));
+
+    s.za.ExtrOptions = ExtrOpts{ExtrTest};
+    s.za.Unattended = true;
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.Password = near;
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 0);
+    s.za.setFSpecArgs({QStringLiteral("*.*")});
+    s.za.Password = password;
+    s.za.ExtractEntries();
+    QCOMPARE(s.za.ProcessedCount, 1);
+}
+
+void TestAddDelete::nonRegularFilesAreRefused()
+{
+    // A FIFO to add would block the run forever; it is left out at once.
+    QVERIFY(::mkfifo("pipe", 0600) == 0);
+    Setup s;
+    const QString zip = m_dir->filePath(QStringLiteral("fifo.zip"));
+    s.za.setZipFileName(zip);
+    s.za.AddOptions = AddOpts{AddDirNames};
+    s.za.setFSpecArgs({QStringLiteral("pipe"), QStringLiteral("readme.txt")});
+    s.za.AddFiles();
+    QCOMPARE(s.za.ProcessedCount, 1);
+    QCOMPARE(names(s.za), QStringList{QStringLiteral("readme.txt")});
+    // A FIFO as the archive itself.
+    s.za.setZipFileName(QStringLiteral("pipe"));
+    s.za.setFSpecArgs({QStringLiteral("readme.txt")});
+    s.za.AddFiles();
+    QCOMPARE(s.za.ProcessedCount, 0);
 }
 
 QTEST_GUILESS_MAIN(TestAddDelete)
