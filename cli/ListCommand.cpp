@@ -53,7 +53,7 @@ QString escapeControls(const QString &text)
 bool isUtf8(const std::string &bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    const QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return !decoder.hasError();
 }
 
