@@ -43,7 +43,12 @@ QString findIgnoringCase(const QString &folder, const QString &name)
 // Notes the system's reason for a failed write; the copy result is -2.
 int writeFailed(const QIODevice &output)
 {
-    SystemError::note(output.errorString());
+    // A short write leaves Qt without a reason; the system's is in errno.
+    const int error = errno;
+    if (output.errorString() == QLatin1String("Unknown error") && error != 0)
+        SystemError::noteErrno(error);
+    else
+        SystemError::note(output.errorString());
     return -2;
 }
 
@@ -292,8 +297,10 @@ int TZipArchiver::copyInKernel(BufferedFile &input, QFileDevice &output, int64_t
         if (wanted == 0)
             return 0;
         const int64_t copied = input.copyTo(output.handle(), wanted);
-        if (copied < 0)
+        if (copied < 0) {
+            errno = 0; // the memory copy says its own reason
             return 1; // not between these files: copy through memory instead
+        }
         // Keep the device's idea of its position in step with the kernel's.
         if (copied > 0 && !output.seek(output.pos() + copied))
             return writeFailed(output);

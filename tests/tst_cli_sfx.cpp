@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 namespace {
 
 struct Run {
@@ -46,6 +48,12 @@ private slots:
     void errorsExitNonZero();
     void fullDiskLosesNothing_data();
     void fullDiskLosesNothing();
+    void checkSizeOption_data();
+    void checkSizeOption();
+    void toZipWithoutHeaderSaysSo();
+    void linkLeadsToItsFile_data();
+    void linkLeadsToItsFile();
+    void fullDiskSaysWhy();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -110,6 +118,11 @@ void TestCliSfx::errorsExitNonZero_data()
     QTest::newRow("bad overwrite mode") << QStringList{"to-exe", "@zip", "--overwrite", "sometimes"} << "--overwrite";
     QTest::newRow("plain archive is no executable") << QStringList{"to-zip", "@zip"} << "(result -9)";
     QTest::newRow("info without header") << QStringList{"info", "@zip"} << "no self-extracting options header";
+    QTest::newRow("stub that does not exist") << QStringList{"to-exe", "@zip", "--stub", "/no/such/stub.bin"}
+                                             << "no such file /no/such/stub.bin";
+    QTest::newRow("stub that is a folder") << QStringList{"to-exe", "@zip", "--stub", "/tmp"} << "is a folder";
+    QTest::newRow("both size options")
+        << QStringList{"to-exe", "@zip", "--stub", stub, "--check-size", "--no-check-size"} << "contradict";
 }
 
 void TestCliSfx::errorsExitNonZero()
@@ -146,6 +159,105 @@ void TestCliSfx::fullDiskLosesNothing()
     QCOMPARE(Fixtures::readFile(big), Fixtures::read(QStringLiteral("set-joined-reference.zip")));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              (QStringList{QStringLiteral("big.zip"), QStringLiteral("photos.zip")}));
+}
+
+void TestCliSfx::checkSizeOption_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("checks");
+    QTest::newRow("default, as the engine and the wizard") << QStringList{} << true;
+    QTest::newRow("--check-size") << QStringList{"--check-size"} << true;
+    QTest::newRow("--no-check-size") << QStringList{"--no-check-size"} << false;
+}
+
+void TestCliSfx::checkSizeOption()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, checks);
+    const QString exe = m_dir->filePath(QStringLiteral("photos.exe"));
+    Run r = cli(QStringList{QStringLiteral("to-exe"), m_zip, QStringLiteral("--stub"),
+                            Fixtures::path(QStringLiteral("stub64.bin"))} + options);
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    r = cli({QStringLiteral("info"), exe, QStringLiteral("--json")});
+    QCOMPARE(r.out.contains("\"SFXCheckSize\""), checks);
+}
+
+void TestCliSfx::toZipWithoutHeaderSaysSo()
+{
+    // A program with an archive appended holds no options to read back.
+    const QString exe = m_dir->filePath(QStringLiteral("app.exe"));
+    QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("appended.exe")), exe));
+    const Run r = cli({QStringLiteral("to-zip"), exe, QStringLiteral("--keep")});
+    QVERIFY2(r.exitCode == 0, r.err.constData());
+    QVERIFY2(r.out.contains("No self-extracting options header"), r.out.constData());
+    QVERIFY2(!r.out.contains("Title:"), r.out.constData());
+}
+
+void TestCliSfx::linkLeadsToItsFile_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("output");   // beside the file the link leads to
+    QTest::addColumn<bool>("targetKept");
+    const QString stub = Fixtures::path(QStringLiteral("stub64.bin"));
+    QTest::newRow("to-exe") << QStringList{"to-exe", "link.zip", "--stub", stub} << "photos.exe" << true;
+    QTest::newRow("to-exe --replace") << QStringList{"to-exe", "link.zip", "--stub", stub, "--replace"}
+                                      << "photos.exe" << false;
+    QTest::newRow("to-zip") << QStringList{"to-zip", "link.exe"} << "photos.zip" << false;
+}
+
+void TestCliSfx::linkLeadsToItsFile()
+{
+    // A relative link in another folder, as a user makes with ln -s.
+    QFETCH(QStringList, args);
+    QFETCH(QString, output);
+    QFETCH(bool, targetKept);
+    const bool fromExe = args.first() == QLatin1String("to-zip");
+    QString target = m_zip;
+    if (fromExe) {
+        QVERIFY(cli({QStringLiteral("to-exe"), m_zip, QStringLiteral("--replace"), QStringLiteral("--stub"),
+                     Fixtures::path(QStringLiteral("stub64.bin"))}).exitCode == 0);
+        target = m_dir->filePath(QStringLiteral("photos.exe"));
+    }
+    const QByteArray targetBytes = Fixtures::readFile(target);
+    const QString links = m_dir->filePath(QStringLiteral("links"));
+    QVERIFY(QDir().mkpath(links));
+    const QString link = links + (fromExe ? QStringLiteral("/link.exe") : QStringLiteral("/link.zip"));
+    QVERIFY(QFile::link(QStringLiteral("../") + QFileInfo(target).fileName(), link));
+
+    QProcess p;
+    p.setWorkingDirectory(links);
+    p.start(QStringLiteral(MANTOLE_CLI), args);
+    QVERIFY(p.waitForFinished(120000));
+    QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(QDir(links).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QFileInfo(link).fileName()});
+    QCOMPARE(QFile::exists(target), targetKept);
+    if (targetKept)
+        QCOMPARE(Fixtures::readFile(target), targetBytes);
+    QVERIFY(QFile::exists(m_dir->filePath(output)));
+}
+
+void TestCliSfx::fullDiskSaysWhy()
+{
+    if (::geteuid() != 0)
+        QSKIP("mounting a small tmpfs needs root");
+    const QString disk = m_dir->filePath(QStringLiteral("disk"));
+    QVERIFY(QDir().mkpath(disk));
+    if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                    QStringLiteral("size=64k"), QStringLiteral("tmpfs"), disk})
+        != 0)
+        QSKIP("cannot mount a tmpfs here (a container without the right to)");
+    const QString big = m_dir->filePath(QStringLiteral("big.zip"));
+    QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("set-joined-reference.zip")), big));
+    const Run r = cli({QStringLiteral("to-exe"), big, QStringLiteral("--stub"), Fixtures::path(QStringLiteral("stub64.bin")),
+                       QStringLiteral("--output"), disk + QStringLiteral("/big.exe")});
+    const QStringList left = QDir(disk).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QProcess::execute(QStringLiteral("umount"), {disk});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("No space left on device"), r.err.constData());
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
+    QCOMPARE(Fixtures::readFile(big), Fixtures::read(QStringLiteral("set-joined-reference.zip")));
 }
 
 QTEST_GUILESS_MAIN(TestCliSfx)

@@ -20,6 +20,8 @@ private slots:
     void refusals();
     void emptyArchiveExecutableFailsItsCheck();
     void olderHeaderKeepsMessage();
+    void headerTextsInWindows1252_data();
+    void headerTextsInWindows1252();
     void programWithoutIconKeepsIcon();
     void copyZipFile();
 
@@ -112,6 +114,34 @@ void TestStripSfx::olderHeaderKeepsMessage()
     QCOMPARE(za.SFXMessage, QStringLiteral("kept"));
     QCOMPARE(za.SFXOptions, (SFXOpts{SFXAskCmdLine, SFXAutoRun, SFXCheckSize})); // bit 7 means nothing here
     QCOMPARE(Fixtures::readFile(m_dir->filePath(QStringLiteral("old.zip"))), Fixtures::read(QStringLiteral("plain.zip")));
+}
+
+void TestStripSfx::headerTextsInWindows1252_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QString>("caption");
+    // 0x92 0x9C 0x80: right quote, oe and euro in code page 1252; in Latin-1
+    // they would be control characters.
+    QTest::newRow("MPU") << QByteArray("MPU\x00\x05\x00\x00l\x92\x9C\x80s", 12) << QStringLiteral("l\u2019\u0153\u20ACs");
+    QByteArray mpv("MPV\x00\x00\x01\x14\x00\x05l\x92\x9C\x80s\x00\x00\x00\x00\x00\x00\x00", 20);
+    QTest::newRow("MPV that is no UTF-8") << mpv << QStringLiteral("l\u2019\u0153\u20ACs");
+    QByteArray utf8("MPV\x00\x00\x01\x14\x00\x06\xC3\xA9t\xC3\xA9 \x00\x00\x00\x00\x00\x00\x00\x00", 20);
+    QTest::newRow("MPV in UTF-8") << utf8 << QStringLiteral("\u00E9t\u00E9 ");
+    QTest::newRow("undefined bytes keep their code points")
+        << QByteArray("MPU\x00\x02\x00\x00\x81\x8D", 9) << QStringLiteral("\u0081\u008D");
+}
+
+void TestStripSfx::headerTextsInWindows1252()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QString, caption);
+    const QString path = m_dir->filePath(QStringLiteral("old.exe"));
+    QVERIFY(Fixtures::write(path, Fixtures::read(QStringLiteral("stub64-noicon.bin")) + header
+                                      + Fixtures::read(QStringLiteral("plain.zip"))));
+    TZipArchiver za;
+    za.setZipFileName(path);
+    QVERIFY(za.ReadSFXOptions());
+    QCOMPARE(za.SFXCaption, caption);
 }
 
 void TestStripSfx::programWithoutIconKeepsIcon()
