@@ -79,6 +79,7 @@ void TWizardFrame::SetBackCaption(const QString &caption)
 {
     m_backCaption = caption;
     m_backBtn->setText(caption);
+    placeButtons();
     update();
 }
 
@@ -86,6 +87,7 @@ void TWizardFrame::SetNextCaption(const QString &caption)
 {
     m_nextCaption = caption;
     m_nextBtn->setText(caption);
+    placeButtons();
     update();
 }
 
@@ -93,6 +95,7 @@ void TWizardFrame::SetAbortCaption(const QString &caption)
 {
     m_abortCaption = caption;
     m_abortBtn->setText(caption);
+    placeButtons();
     update();
 }
 
@@ -105,6 +108,7 @@ void TWizardFrame::SetHelpCaption(const QString &caption)
 {
     m_helpCaption = caption;
     m_helpBtn->setText(caption);
+    placeButtons();
     update();
 }
 
@@ -125,14 +129,23 @@ void TWizardFrame::resizeEvent(QResizeEvent *event)
     placeButtons();
 }
 
-// Fixed distances from the right and bottom edges; Back and Next touch.
+// Fixed distances from the right and bottom edges; Back and Next touch. A
+// caption longer than the button widens it to the left, so that no
+// language's text is cut.
 void TWizardFrame::placeButtons()
 {
     const int top = height() - 31;
-    m_helpBtn->move(width() - 327, top);
-    m_backBtn->move(width() - 243, top);
-    m_nextBtn->move(width() - 168, top);
-    m_abortBtn->move(width() - 83, top);
+    int right = width() - 8;
+    const auto place = [&right, top](QPushButton *button, int gapAfter) {
+        const int text = button->fontMetrics().horizontalAdvance(QString(button->text()).remove(QLatin1Char('&')));
+        const int wide = qMax(kButtonWidth, text + 14);
+        button->setGeometry(right - wide, top, wide, kButtonHeight);
+        right -= wide + gapAfter;
+    };
+    place(m_abortBtn, 10);
+    place(m_nextBtn, 0);
+    place(m_backBtn, 9);
+    place(m_helpBtn, 0);
 }
 
 // Every paint re-asserts EnableHelp and EnableNext, so a Next disabled by a
@@ -147,8 +160,10 @@ void TWizardFrame::applyPaintState()
         if (m_backBtn->isEnabled())
             m_backBtn->setEnabled(false);
         nextEnabled = false;
-        if (m_abortBtn->text() != m_readyCaption)
+        if (m_abortBtn->text() != m_readyCaption) {
             m_abortBtn->setText(m_readyCaption);
+            placeButtons();
+        }
     }
     if (m_nextBtn->isEnabled() != nextEnabled)
         m_nextBtn->setEnabled(nextEnabled);
@@ -194,6 +209,7 @@ void TWizardFrame::UpdateButtons()
         m_nextBtn->setEnabled(index < count - 1);
     m_isLastPage = index + 1 == count;
     m_abortBtn->setText(m_isLastPage ? m_readyCaption : m_abortCaption);
+    placeButtons();
 }
 
 void TWizardFrame::AbortBtnClick()

@@ -1,0 +1,108 @@
+// The conversion: the pages' options into the engine's SFX properties, the
+// executable written, and an executable turned back into its archive.
+
+#include "TWzdForm.h"
+
+#include "AutoCompleteComboBox.h"
+#include "SfxIcon.h"
+#include "TLanguage.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace {
+
+QString withExtension(const QString &path, const QString &extension)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    return (dot > slash ? path.left(dot) : path) + extension;
+}
+
+} // namespace
+
+void TWzdForm::ZipToExe()
+{
+    TZipArchiver &za = *m_za;
+    za.SFXOptions = SFXOpts();
+    za.SFXCaption = EdTitre->text();
+    if (!CbAskFiles->isChecked())
+        za.SFXOptions.insert(SFXAskFiles);
+    if (CbAutoRun->isChecked())
+        za.SFXOptions.insert(SFXAutoRun);
+    za.setSFXIcon(SfxIcon::fromImage(m_iconPicture));
+    za.SFXMessage.clear();
+    if (!CbSuccesMsg->isChecked())
+        za.SFXOptions.insert(SFXNoSuccessMsg);
+    if (CbSFXMsg->isChecked()) {
+        if (CbOkEsc->isChecked())
+            za.SFXMessage = QString(QChar(1));
+        if (CbYesNo->isChecked())
+            za.SFXMessage = QString(QChar(2));
+        za.SFXMessage += EdMsgSfx->text();
+    }
+    za.SFXDefaultDir = ComboDefDirExtr->currentText().contains(languageMessage(QStringLiteral("sTempFolder")))
+        ? QStringLiteral("><")
+        : ComboDefDirExtr->currentText();
+    if (CbRunAFile->isChecked()) {
+        za.SFXCommandLine = CommandToRun;
+        za.SFXOptions.insert(SFXAskCmdLine);
+    } else {
+        za.SFXCommandLine.clear();
+    }
+    za.SFXOverWriteMode = OvrConfirm;
+    if (CBForceOverWrite->isChecked()) {
+        za.SFXOverWriteMode = OvrAlways;
+        za.SFXOptions.insert(SFXHideOverWriteBox);
+    }
+    ConvertResult = za.WriteSFX();
+}
+
+void TWzdForm::GoForExe()
+{
+    if (CbKeepZip->isChecked()) {
+        // A copy that failed is a failed conversion, never a success.
+        const int copied = m_za->CopyZipFile(SourceFile, WorkZipFile);
+        if (copied != 0) {
+            ConvertResult = copied;
+            return;
+        }
+        m_za->setZipFileName(WorkZipFile);
+    } else {
+        m_za->setZipFileName(SourceFile);
+    }
+    const QString existing = withExtension(DestExeFile, QStringLiteral(".exe"));
+    if (QFileInfo::exists(existing)
+        && !m_dialogs->confirm(this, QStringLiteral("[ ") + existing + QStringLiteral(" ]")
+                                         + languageMessage(QStringLiteral("Msg_ZiporExeExist"))))
+        return;
+    ZipToExe();
+    WorkZipFile = withExtension(WorkZipFile, QStringLiteral(".exe"));
+    QString written = m_za->ZipFileName();
+    if (CbKeepZip->isChecked() && ConvertResult == 0) {
+        const int copied = m_za->CopyZipFile(written, DestExeFile);
+        if (copied != 0)
+            ConvertResult = copied;
+        written = DestExeFile;
+    }
+    if (ConvertResult == 0) {
+        const QFileInfo file(written);
+        m_written = {file.absoluteFilePath(), file.size(), file.lastModified()};
+    }
+    if (CbTest->isChecked() && !m_dialogs->startFile(DestExeFile))
+        m_dialogs->error(this, DestExeFile);
+}
+
+void TWzdForm::GoForZip()
+{
+    m_za->setZipFileName(SourceFile);
+    const QString archive = withExtension(m_za->ZipFileName(), QStringLiteral(".zip"));
+    if (QFileInfo::exists(archive)
+        && !m_dialogs->confirm(this, QStringLiteral("[ ") + archive + QStringLiteral(" ]")
+                                         + languageMessage(QStringLiteral("Msg_ZiporExeExist"))))
+        return;
+    if (m_za->StripSFX() == 0)
+        m_dialogs->information(this, languageMessage(QStringLiteral("Msg_ExeToZIp")));
+    m_za->setZipFileName(withExtension(SourceFile, QStringLiteral(".zip")));
+}
