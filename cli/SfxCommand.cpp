@@ -1,9 +1,11 @@
 #include "SfxCommand.h"
 
 #include "CliFiles.h"
+#include "IconImage.h"
 #include "Interruption.h"
 #include "PeImage.h"
 #include "PendingFile.h"
+#include "SfxIcon.h"
 #include "SystemError.h"
 #include "TerminalHost.h"
 #include "ZipArchiver.h"
@@ -198,15 +200,22 @@ std::optional<QByteArray> loadIcon(const QString &argument, QString *error)
         return std::nullopt;
     }
     const QByteArray bytes = file.readAll();
+    QByteArray icon = bytes; // an .ico file
     if (const std::optional<PeImage> pe = PeImage::parse(bytes)) {
-        const QByteArray icon = pe->iconFile(index);
+        icon = pe->iconFile(index);
         if (icon.isEmpty()) {
             *error = QStringLiteral("%1 has no icon at index %2").arg(path).arg(index);
             return std::nullopt;
         }
-        return icon;
     }
-    return bytes; // an .ico file
+    // Any picture goes: it is brought to the one form the stub takes, as the
+    // wizard does.
+    const QImage picture = IconImage::decode(icon, 32);
+    if (picture.isNull()) {
+        *error = QStringLiteral("%1 holds no icon picture that can be read").arg(path);
+        return std::nullopt;
+    }
+    return SfxIcon::fromImage(picture);
 }
 
 QString overwriteName(OvrOpts mode)
