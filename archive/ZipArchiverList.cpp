@@ -52,7 +52,13 @@ QString TZipArchiver::decodeStoredText(const QByteArray &raw, uint16_t flags) co
 {
     if (flags & kFlagUtf8)
         return QString::fromUtf8(raw); // bit 11: UTF-8 already, never converted
-    return QString::fromUtf8(TranslateName(raw, false));
+    const QByteArray text = TranslateName(raw, false);
+    // Unix tools store names in whatever the system's encoding was; bytes
+    // that are not UTF-8 are shown as code page 437, which can be typed back,
+    // rather than as replacement characters, which cannot.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(text);
+    return utf8.hasError() ? OemCodePage::toUnicode(raw) : decoded;
 }
 
 namespace {

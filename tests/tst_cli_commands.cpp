@@ -257,6 +257,13 @@ void TestCliCommands::listShowsNamesSafely()
     QVERIFY2(!out.contains(QChar::ReplacementCharacter), r.out.constData());
     for (const char control : {'\x1b', '\r', '\x07'})
         QVERIFY2(!r.out.contains(control), r.out.constData());
+    if (!shown.contains(QLatin1Char('\\')) && !shown.contains(QLatin1Char('['))) {
+        // A name as listed can be typed back to pick the entry.
+        const Run extracted = cli({QStringLiteral("extract"), archive, QStringLiteral("--to"), QStringLiteral("out"), shown},
+                                  m_dir->path());
+        QVERIFY2(extracted.exitCode == 0, extracted.err.constData());
+        QVERIFY2((extracted.out + extracted.err).contains("1 entries extracted"), extracted.err.constData());
+    }
 }
 
 void TestCliCommands::passwordSources_data()

@@ -88,6 +88,37 @@ std::string pathNameOf(const std::string &name, uint16_t flags, uint8_t hostSyst
     return out;
 }
 
+bool isUtf8(const std::string &text)
+{
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const size_t length = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string shownNameOf(const std::string &pathName)
+{
+    if (isUtf8(pathName))
+        return pathName;
+    std::string out;
+    for (char c : pathName) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 128)
+            appendUtf8(out, kCp437UpperHalf[b - 128]);
+        else
+            out += c;
+    }
+    return out;
+}
+
 std::string withSlashes(std::string text)
 {
     for (char &c : text)
@@ -122,14 +153,16 @@ std::vector<bool> ArchiveReader::select(const std::vector<std::string> &specific
         const std::string wanted = withSlashes(spec);
         bool exact = false;
         for (size_t i = 0; i < m_entries.size(); ++i)
-            if (withSlashes(m_entries[i].name) == wanted || m_entries[i].pathName == wanted) {
+            if (withSlashes(m_entries[i].name) == wanted || m_entries[i].pathName == wanted
+                || m_entries[i].shownName == wanted) {
                 chosen[i] = true;
                 exact = true;
             }
         if (exact)
             continue;
         for (size_t i = 0; i < m_entries.size(); ++i)
-            if (matchesPattern(spec, m_entries[i].name) || matchesPattern(spec, m_entries[i].pathName))
+            if (matchesPattern(spec, m_entries[i].name) || matchesPattern(spec, m_entries[i].pathName)
+                || matchesPattern(spec, m_entries[i].shownName))
                 chosen[i] = true;
     }
     return chosen;
@@ -174,6 +207,7 @@ bool ArchiveReader::readDirectory()
         e.externalAttributes = h.externalAttributes;
         e.hostSystem = h.hostSystem;
         e.pathName = pathNameOf(d.name, h.flags, h.hostSystem);
+        e.shownName = shownNameOf(e.pathName);
         e.header = h;
         e.centralExtra = d.extra;
         e.comment = d.comment;

@@ -14,6 +14,9 @@ struct ArchiveEntry {
     // The name as a UTF-8 path with "/": names flagged UTF-8 or made on Unix
     // stay as they are, MS-DOS ones are converted from code page 437.
     std::string pathName;
+    // The name as listings show it: names that are not UTF-8 read as code
+    // page 437, so that a name typed back from a listing selects the entry.
+    std::string shownName;
     uint16_t flags = 0;
     uint16_t method = 0;
     uint16_t dosTime = 0;
