@@ -90,8 +90,10 @@ void TWzdForm::GoForExe()
         const QFileInfo file(written);
         m_written = {file.absoluteFilePath(), file.size(), file.lastModified()};
     }
+    // Started through the desktop (Wine, where it is installed); a start
+    // that fails is said, not swallowed.
     if (CbTest->isChecked() && !m_dialogs->startFile(DestExeFile))
-        m_dialogs->error(this, DestExeFile);
+        m_dialogs->error(this, languageMessage(QStringLiteral("Msg_StartFailed")) + DestExeFile);
 }
 
 void TWzdForm::GoForZip()

@@ -123,6 +123,7 @@ const QStringList &MessageKeys()
         QStringLiteral("Msg_TypeALine"),
         QStringLiteral("Msg_ZiporExeExist"),
         QStringLiteral("Msg_ExeToZIp"),
+        QStringLiteral("Msg_StartFailed"),
         QStringLiteral("sTempFolder"),
         QStringLiteral("Typ_ZipExeDialog"),
         QStringLiteral("Typ_ExeDllIcoDialog"),
