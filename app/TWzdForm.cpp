@@ -446,9 +446,11 @@ void TWzdForm::FormCreate(const QStringList &arguments)
     CBDatePrefixClick();
     CbKeepZipClick();
     LoadComboHistory(ComboPath, Paths.iniFileName, QStringLiteral("HistoryCfgDir"), DefaultHistoryEntry());
-    LoadComboHistory(ComboDefDirExtr, Paths.iniFileName, QStringLiteral("HistoryExtDir"), DefaultHistoryEntry());
+    LoadComboHistory(ComboDefDirExtr, Paths.iniFileName, QStringLiteral("HistoryExtDir"), kWindowsDefaultFolder);
     UpdateTop();
     EdZipFnChange();
+    // The preview shows the restored icon, which is the one the executable gets.
+    IconIndexChanged();
     resetProgressLabels();
     m_za->Unattended = false;
     m_za->LoadZipLibrary();

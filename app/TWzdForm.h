@@ -52,6 +52,8 @@ public:
     explicit TWzdForm(const ProgramFolder &paths, Dialogs *dialogs = nullptr, const QStringList &arguments = {});
     ~TWzdForm() override;
 
+    static const QString kWindowsDefaultFolder;
+
     // ---- State shared by the handlers ----
     ProgramFolder Paths;
     QString PictureFile;

@@ -20,6 +20,10 @@ namespace {
 const QString kWzd = QStringLiteral("wzd");
 }
 
+// The folder the executable proposes is one on the Windows machine that
+// runs it, so its default is a Windows folder, not one of ours.
+const QString TWzdForm::kWindowsDefaultFolder = QStringLiteral("C:\\");
+
 void TWzdForm::LoadGlobalSet()
 {
     const PrivateProfile &ini = *m_iniFile;
@@ -46,7 +50,7 @@ void TWzdForm::LoadGlobalSet()
     if (text("spath") == QLatin1String("><"))
         ComboDefDirExtr->setEditText(languageMessage(QStringLiteral("sTempFolder")));
     else
-        ComboDefDirExtr->setEditText(text("spath", DefaultHistoryEntry()));
+        ComboDefDirExtr->setEditText(text("spath", kWindowsDefaultFolder));
     CbSuccesMsg->setChecked(flag("endmsg", false));
     CbAskFiles->setChecked(flag("chglst", false));
     CbAutoRun->setChecked(flag("autorun", false));
