@@ -74,7 +74,7 @@ QString GeneralNumberText(double value, const QString &decimalSeparator)
     return fraction.isEmpty() ? whole : whole + decimalSeparator + fraction;
 }
 
-QString SizeText(int32_t bytes, const QLocale &locale)
+QString SizeText(int64_t bytes, const QLocale &locale)
 {
     const QString separator = locale.decimalPoint();
     if (bytes < 0)
@@ -85,15 +85,16 @@ QString SizeText(int32_t bytes, const QLocale &locale)
         return GeneralNumberText(bytes / 1024.0, separator) + QStringLiteral(" Ko");
     if (bytes < 1073741824)
         return GeneralNumberText(bytes / 1048576.0, separator) + QStringLiteral(" Mo");
-    return QString();
+    // Zip64 archives pass 1 GiB: shown in the same way, in gigabytes.
+    return GeneralNumberText(bytes / 1073741824.0, separator) + QStringLiteral(" Go");
 }
 
-int32_t FileSizeOf(const QString &path)
+int64_t FileSizeOf(const QString &path)
 {
     const QStringList files = FileDeletion::matchingFiles(QFileInfo(path).absoluteFilePath());
     if (files.isEmpty())
         return 0;
-    return static_cast<int32_t>(QFileInfo(files.first()).size());
+    return QFileInfo(files.first()).size();
 }
 
 QString FileStem(const QString &path)

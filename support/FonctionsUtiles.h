@@ -11,12 +11,12 @@
 // "MM:SS Sec. mmm Ms." for stop − start milliseconds (32-bit tick counts,
 // wrapping); minutes are not folded into hours.
 QString ElapsedText(uint32_t start, uint32_t stop);
-// "N b" below 1024, then Ko and Mo in a general number format with three
-// significant digits; empty below 0 and from 1 GiB on.
-QString SizeText(int32_t bytes, const QLocale &locale = QLocale());
+// "N b" below 1024, then Ko, Mo and Go in a general number format with
+// three significant digits; empty below 0.
+QString SizeText(int64_t bytes, const QLocale &locale = QLocale());
 // The size of the first file matching the path (wildcards allowed); 0 when
 // none does.
-int32_t FileSizeOf(const QString &path);
+int64_t FileSizeOf(const QString &path);
 // The file-name part of a path up to its first ".".
 QString FileStem(const QString &path);
 // Today's day and month as DDMM (day first) or MMDD; empty when not enabled.

@@ -49,28 +49,29 @@ void TestFonctionsUtiles::elapsedText()
 
 void TestFonctionsUtiles::sizeText_data()
 {
-    QTest::addColumn<int>("bytes");
+    QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("text");
     const QString c = QStringLiteral("C");
-    QTest::newRow("negative") << -1 << c << "";
-    QTest::newRow("zero") << 0 << c << "0 b";
-    QTest::newRow("1023") << 1023 << c << "1023 b";
-    QTest::newRow("1024") << 1024 << c << "1 Ko";
-    QTest::newRow("1152") << 1152 << c << "1.13 Ko";
-    QTest::newRow("1536") << 1536 << c << "1.5 Ko";
-    QTest::newRow("10 000") << 10000 << c << "9.77 Ko";
-    QTest::newRow("1 000 000") << 1000000 << c << "977 Ko";
-    QTest::newRow("1 023 488") << 1023488 << c << "1E3 Ko";
-    QTest::newRow("1 048 000") << 1048000 << c << "1.02E3 Ko";
-    QTest::newRow("1 048 576") << 1048576 << c << "1 Mo";
-    QTest::newRow("1 GiB") << 1073741824 << c << "";
-    QTest::newRow("French separator") << 1152 << "fr_FR" << "1,13 Ko";
+    QTest::newRow("negative") << qint64(-1) << c << "";
+    QTest::newRow("zero") << qint64(0) << c << "0 b";
+    QTest::newRow("1023") << qint64(1023) << c << "1023 b";
+    QTest::newRow("1024") << qint64(1024) << c << "1 Ko";
+    QTest::newRow("1152") << qint64(1152) << c << "1.13 Ko";
+    QTest::newRow("1536") << qint64(1536) << c << "1.5 Ko";
+    QTest::newRow("10 000") << qint64(10000) << c << "9.77 Ko";
+    QTest::newRow("1 000 000") << qint64(1000000) << c << "977 Ko";
+    QTest::newRow("1 023 488") << qint64(1023488) << c << "1E3 Ko";
+    QTest::newRow("1 048 000") << qint64(1048000) << c << "1.02E3 Ko";
+    QTest::newRow("1 048 576") << qint64(1048576) << c << "1 Mo";
+    QTest::newRow("1 GiB") << qint64(1073741824) << c << "1 Go";
+    QTest::newRow("5 GiB, past 32 bits") << qint64(5) * 1073741824 << c << "5 Go";
+    QTest::newRow("French separator") << qint64(1152) << "fr_FR" << "1,13 Ko";
 }
 
 void TestFonctionsUtiles::sizeText()
 {
-    QFETCH(int, bytes);
+    QFETCH(qint64, bytes);
     QFETCH(QString, locale);
     QFETCH(QString, text);
     QCOMPARE(SizeText(bytes, QLocale(locale)), text);
