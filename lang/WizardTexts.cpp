@@ -138,6 +138,9 @@ const QStringList &MessageKeys()
         QStringLiteral("Msg_AskDelFiles"),
         QStringLiteral("Msg_FilesDeletedAndTIme"),
         QStringLiteral("Msg_AddThisFile"),
+        QStringLiteral("Msg_OpenZipFirst"),
+        QStringLiteral("Msg_NoFilesToDelete"),
+        QStringLiteral("Msg_NoFilesSelected"),
     };
     return keys;
 }
