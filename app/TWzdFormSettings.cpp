@@ -58,9 +58,10 @@ void TWzdForm::LoadGlobalSet()
     CbRunAFile->setChecked(flag("runfile", false));
     CommandToRun = text("scmd");
     // A command stored with the folder in front of "><" keeps what follows.
+    // Cut before changing case: an upper-case form may be longer ("ß").
     const int marker = CommandToRun.indexOf(QLatin1String("><"));
     if (marker >= 0)
-        CommandToRun = CommandToRun.toUpper().mid(marker + 2);
+        CommandToRun = CommandToRun.mid(marker + 2).toUpper();
     EDCmdLn->setText(CommandToRun);
     Animate->setChecked(flag("gifanime", true));
     PictureFile = text("img", Paths.defaultPictureFile);
