@@ -75,8 +75,11 @@ void TWzdForm::GoForExe()
     const QString existing = withExtension(DestExeFile, QStringLiteral(".exe"));
     if (QFileInfo::exists(existing)
         && !m_dialogs->confirm(this, QStringLiteral("[ ") + existing + QStringLiteral(" ]")
-                                         + languageMessage(QStringLiteral("Msg_ZiporExeExist"))))
+                                         + languageMessage(QStringLiteral("Msg_ZiporExeExist")))) {
+        // Nothing was written: the last page must not say it was.
+        ConvertResult = -1;
         return;
+    }
     ZipToExe();
     WorkZipFile = withExtension(WorkZipFile, QStringLiteral(".exe"));
     QString written = m_za->ZipFileName();
