@@ -115,8 +115,10 @@ void TWzdForm::WzdPageChanging(TWizDirection direction, int &showPage)
                 m_za->setZipFileName(m_written.path);
                 m_za->StripSFX();
             }
-            m_written = WrittenFile();
         }
+        // Forgotten on every Back, so a later Back without a Finish in
+        // between never turns back an earlier run's executable.
+        m_written = WrittenFile();
         showPage = paRunFile;
         break;
     }
@@ -130,8 +132,12 @@ void TWzdForm::UpdateTop()
     LbZipFN->setFileName(EdZipFn->text());
     const QString folder = CbKeepZip->isChecked() ? AddBackslash(ComboPath->currentText()) : folderOf(LbZipFN->fileName());
     // Lower-case extensions: the names are real files on a system where
-    // letter case counts.
-    LbFileDest->setFileName(folder + LbDateZip->text() + EdEXEFn->text() + QStringLiteral(".exe"));
+    // letter case counts. In place, the engine writes the archive's own
+    // name with ".exe" ("my.photos.zip" gives "my.photos.exe"): that is the
+    // file to show, to ask about and to start.
+    LbFileDest->setFileName(CbKeepZip->isChecked()
+                                ? folder + LbDateZip->text() + EdEXEFn->text() + QStringLiteral(".exe")
+                                : withExtension(LbZipFN->fileName(), QStringLiteral(".exe")));
     SourceFile = LbZipFN->fileName();
     WorkZipFile = Paths.tmpDir + LbDateZip->text() + EdEXEFn->text() + QStringLiteral(".zip");
     DestExeFile = LbFileDest->fileName();
