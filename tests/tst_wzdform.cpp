@@ -441,25 +441,41 @@ void TestWzdForm::pageMoves()
 
 void TestWzdForm::derivedNames_data()
 {
+    QTest::addColumn<QString>("archiveName");
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QString>("prefixFormat"); // of today's date
     QTest::addColumn<bool>("besideArchive");
+    QTest::addColumn<QString>("exeName");
 
-    QTest::newRow("kept, day first") << QStringList() << "ddMM" << false;
-    QTest::newRow("kept, month first") << QStringList{"month first"} << "MMdd" << false;
-    QTest::newRow("kept, no prefix") << QStringList{"no prefix"} << "" << false;
-    QTest::newRow("converted in place") << QStringList{"no keep"} << "" << true;
-    QTest::newRow("converted in place, month first") << QStringList{"month first", "no keep"} << "" << true;
-    QTest::newRow("kept again") << QStringList{"no keep", "keep"} << "ddMM" << false;
-    QTest::newRow("kept again, month first") << QStringList{"no keep", "month first", "keep"} << "MMdd" << false;
+    QTest::newRow("kept, day first") << "photos.zip" << QStringList() << "ddMM" << false << "photos.exe";
+    QTest::newRow("kept, month first") << "photos.zip" << QStringList{"month first"} << "MMdd" << false
+                                       << "photos.exe";
+    QTest::newRow("kept, no prefix") << "photos.zip" << QStringList{"no prefix"} << "" << false << "photos.exe";
+    QTest::newRow("kept, dotted name") << "my.photos.zip" << QStringList() << "ddMM" << false << "my.exe";
+    QTest::newRow("converted in place") << "photos.zip" << QStringList{"no keep"} << "" << true << "photos.exe";
+    QTest::newRow("converted in place, month first")
+        << "photos.zip" << QStringList{"month first", "no keep"} << "" << true << "photos.exe";
+    // The engine writes the archive's own name with ".exe" beside it.
+    QTest::newRow("converted in place, dotted name")
+        << "my.photos.zip" << QStringList{"no keep"} << "" << true << "my.photos.exe";
+    QTest::newRow("kept again") << "photos.zip" << QStringList{"no keep", "keep"} << "ddMM" << false
+                                << "photos.exe";
+    QTest::newRow("kept again, month first")
+        << "photos.zip" << QStringList{"no keep", "month first", "keep"} << "MMdd" << false << "photos.exe";
 }
 
 void TestWzdForm::derivedNames()
 {
+    QFETCH(QString, archiveName);
     QFETCH(QStringList, actions);
     QFETCH(QString, prefixFormat);
     QFETCH(bool, besideArchive);
+    QFETCH(QString, exeName);
 
+    if (archiveName != QFileInfo(m_archive).fileName()) {
+        QVERIFY(QFile::rename(m_archive, m_work + archiveName));
+        m_archive = m_work + archiveName;
+    }
     start();
     walkTo(TWzdForm::paName);
     for (const QString &action : actions) {
@@ -473,12 +489,13 @@ void TestWzdForm::derivedNames()
     const QString prefix = prefixFormat.isEmpty() ? QString() : QDate::currentDate().toString(prefixFormat);
     const QString folder = besideArchive ? m_work : m_dest;
     QCOMPARE(widget<QLabel>("LbDateZip")->text(), prefix);
-    QCOMPARE(widget<QLineEdit>("EdEXEFn")->text(), QStringLiteral("photos"));
+    const QString stem = archiveName.left(archiveName.indexOf(QLatin1Char('.')));
+    QCOMPARE(widget<QLineEdit>("EdEXEFn")->text(), stem);
     QCOMPARE(widget<QLineEdit>("EdEXEFn")->isEnabled(), !besideArchive);
     QCOMPARE(widget<QCheckBox>("CBDatePrefix")->isEnabled(), !besideArchive);
-    QCOMPARE(m_form->DestExeFile, folder + prefix + QStringLiteral("photos.exe"));
+    QCOMPARE(m_form->DestExeFile, folder + prefix + exeName);
     QCOMPARE(m_form->SourceFile, m_archive);
-    QCOMPARE(m_form->WorkZipFile, m_program + QStringLiteral("tmp/") + prefix + QStringLiteral("photos.zip"));
+    QCOMPARE(m_form->WorkZipFile, m_program + QStringLiteral("tmp/") + prefix + stem + QStringLiteral(".zip"));
 
     // The name typed in shows in the destination at once.
     if (!besideArchive) {
@@ -781,23 +798,37 @@ void TestWzdForm::secondFinishWithoutCommand()
 
 void TestWzdForm::existingExecutable_data()
 {
+    QTest::addColumn<QString>("archiveName");
+    QTest::addColumn<bool>("keep");
     QTest::addColumn<bool>("replace");
-    QTest::newRow("replaced") << true;
-    QTest::newRow("kept") << false;
+    QTest::newRow("copy kept, replaced") << "photos.zip" << true << true;
+    QTest::newRow("copy kept, declined") << "photos.zip" << true << false;
+    QTest::newRow("in place, dotted name, replaced") << "my.photos.zip" << false << true;
+    QTest::newRow("in place, dotted name, declined") << "my.photos.zip" << false << false;
 }
 
 void TestWzdForm::existingExecutable()
 {
+    QFETCH(QString, archiveName);
+    QFETCH(bool, keep);
     QFETCH(bool, replace);
+    if (archiveName != QFileInfo(m_archive).fileName()) {
+        QVERIFY(QFile::rename(m_archive, m_work + archiveName));
+        m_archive = m_work + archiveName;
+    }
     start();
-    walkTo(TWzdForm::paEnd);
-    const QString exe = m_form->DestExeFile;
+    walkTo(TWzdForm::paName);
+    widget<QCheckBox>("CbKeepZip")->setChecked(keep);
+    const QString exe = keep ? m_dest + QDate::currentDate().toString(QStringLiteral("ddMM")) + QStringLiteral("photos.exe")
+                             : withExtension(m_archive, QStringLiteral(".exe"));
     QVERIFY(Fixtures::write(exe, "not ours"));
+    walkTo(TWzdForm::paEnd);
     m_dialogs->answers = {replace};
     pressEnd();
     QCOMPARE(m_dialogs->said, QStringList{QStringLiteral("confirm: [ ") + exe + QStringLiteral(" ]")
                                           + english(QStringLiteral("Msg_ZiporExeExist"))});
     QCOMPARE(bytesOf(exe) == "not ours", !replace);
+    QCOMPARE(QFileInfo::exists(m_archive), keep || !replace);
     // Declining writes nothing, and the last page must not say otherwise.
     QCOMPARE(widget<ProgressLabel>("DRLabel3")->text(),
              english(replace ? QStringLiteral("Cap_3dCreateEnd") : QStringLiteral("Cap_3dCreateErr")));
@@ -815,7 +846,6 @@ void TestWzdForm::failedCopyIsAFailedConversion()
     QVERIFY(m_form->WizardFinished);
     QCOMPARE(m_form->windowTitle(), english(QStringLiteral("Cap_paFinish")));
     QCOMPARE(widget<ProgressLabel>("DRLabel3")->text(), english(QStringLiteral("Cap_3dCreateErr")));
-    QVERIFY(!m_dialogs->host.shown.isEmpty());
     QVERIFY(!QFileInfo::exists(m_form->DestExeFile));
     // Back has nothing of this run to undo.
     pressBack();
