@@ -70,7 +70,7 @@ class Canvas:
     def background(self):
         for y in range(HEIGHT):
             t = y / (HEIGHT - 1)
-            colour = mix(SKY_TOP, SKY_BOTTOM, t * t * (3 - 2 * t))
+            colour = mix(SKY_TOP, SKY_BOTTOM, t)
             self.px[y] = [colour] * WIDTH
 
     def blend(self, x, y, colour, alpha):
