@@ -547,6 +547,16 @@ void TWzdForm::applyLanguage(const QString &name)
 
 void TWzdForm::connectHandlers()
 {
+    // The extraction box may show the language's name for the temporary
+    // folder; a new language renames it there, or the choice would be lost
+    // (written as that literal folder name instead of "><").
+    m_lg->OnAfterTranslation = [this, shown = QString()](TLanguage *) mutable {
+        const QString now = languageMessage(QStringLiteral("sTempFolder"));
+        const QString text = ComboDefDirExtr->currentText();
+        if (!shown.isEmpty() && shown != now && text.contains(shown))
+            ComboDefDirExtr->setEditText(QString(text).replace(shown, now));
+        shown = now;
+    };
     Wzd->OnPageChanging = [this](TWizDirection direction, int &showPage) { WzdPageChanging(direction, showPage); };
     Wzd->OnPageChange = [this](TWizardFrame *) { WzdPageChange(); };
     Wzd->OnEndClick = [this](TWizardFrame *) { WzdEndClick(); };
