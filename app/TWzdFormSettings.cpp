@@ -43,6 +43,9 @@ void TWzdForm::LoadGlobalSet()
                                               DefaultHistoryEntry()));
     CbSFXMsg->setChecked(flag("msgsfx", false));
     edTypeboiteInt->setText(text("iboxmsg", QStringLiteral("2")));
+    // The boxes follow the stored code; else a Yes/No chosen last time
+    // would silently become OK/Cancel in the next executable.
+    CbYesNo->setChecked(edTypeboiteInt->text() == QLatin1String("3"));
     EdMsgSfx->setText(text("smsg"));
     EdTitre->setText(text("stitre"));
     IconEdit->setText(text("iconame", Paths.defaultIconFile));
