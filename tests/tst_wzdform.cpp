@@ -167,6 +167,7 @@ private slots:
     void firstStart();
     void settingsWrittenAtClose();
     void temporaryFolderSetting();
+    void temporaryFolderAcrossLanguages();
     void commandFromSettings_data();
     void commandFromSettings();
     void stepDelayFromSettings_data();
@@ -179,6 +180,8 @@ private slots:
     void existingExecutable_data();
     void existingExecutable();
     void failedCopyIsAFailedConversion();
+    void endButtonBeforeLastPage_data();
+    void endButtonBeforeLastPage();
     void backFromEndUndoes_data();
     void backFromEndUndoes();
     void backFromEndSparesOtherExecutables_data();
@@ -188,6 +191,8 @@ private slots:
 
     void buttonSetPair_data();
     void buttonSetPair();
+    void buttonSetFromSettings_data();
+    void buttonSetFromSettings();
     void iconIndexWraps();
 
     void translationPaths_data();
@@ -628,6 +633,25 @@ void TestWzdForm::temporaryFolderSetting()
     QCOMPARE(ini.readString(QStringLiteral("wzd"), QStringLiteral("spath"), QString()), QStringLiteral("><"));
 }
 
+void TestWzdForm::temporaryFolderAcrossLanguages()
+{
+    start();
+    const QString english = this->english(QStringLiteral("sTempFolder"));
+    widget<QComboBox>("ComboDefDirExtr")->setEditText(english);
+    m_form->MnuFrench->trigger();
+    const QString french = m_form->Lg().ReadMessage(QStringLiteral("sTempFolder"));
+    QVERIFY(french != english);
+    QCOMPARE(widget<QComboBox>("ComboDefDirExtr")->currentText(), french);
+    finish();
+    TZipArchiver written;
+    written.setZipFileName(m_form->DestExeFile);
+    QVERIFY(written.ReadSFXOptions());
+    QCOMPARE(written.SFXDefaultDir, QStringLiteral("><"));
+    m_form->close();
+    const PrivateProfile ini(m_program + QStringLiteral("MANTOLE.INI"));
+    QCOMPARE(ini.readString(QStringLiteral("wzd"), QStringLiteral("spath"), QString()), QStringLiteral("><"));
+}
+
 void TestWzdForm::commandFromSettings_data()
 {
     QTest::addColumn<QString>("stored");
@@ -854,6 +878,35 @@ void TestWzdForm::failedCopyIsAFailedConversion()
 
 // ---- Back from the last page ----
 
+void TestWzdForm::endButtonBeforeLastPage_data()
+{
+    QTest::addColumn<int>("at");
+    QTest::addColumn<bool>("quit");
+    QTest::newRow("start page, stay") << int(TWzdForm::paStart) << false;
+    QTest::newRow("start page, quit") << int(TWzdForm::paStart) << true;
+    QTest::newRow("command page, quit") << int(TWzdForm::paRunFile) << true;
+}
+
+void TestWzdForm::endButtonBeforeLastPage()
+{
+    QFETCH(int, at);
+    QFETCH(bool, quit);
+    start(nullptr);
+    if (at != TWzdForm::paStart)
+        walkTo(Page(at));
+    m_dialogs->said.clear();
+    m_dialogs->answers = {quit};
+    pressEnd();
+    QCOMPARE(m_dialogs->said, QStringList{QStringLiteral("two buttons: ") + english(QStringLiteral("Msg_QuitWizard"))});
+    QCOMPARE(m_form->isVisible(), !quit);
+    QCOMPARE(int(page()), at);
+    QVERIFY(!m_form->WizardFinished);
+    // Closing writes the settings, from whatever page.
+    const PrivateProfile ini(m_program + QStringLiteral("MANTOLE.INI"));
+    QCOMPARE(ini.readString(QStringLiteral("wzd"), QStringLiteral("date"), QString()),
+             quit ? QStringLiteral("1") : QString());
+}
+
 void TestWzdForm::backFromEndUndoes_data()
 {
     QTest::addColumn<bool>("keep");
@@ -1060,6 +1113,30 @@ void TestWzdForm::buttonSetPair()
     m_form->close();
     const PrivateProfile ini(m_program + QStringLiteral("MANTOLE.INI"));
     QCOMPARE(ini.readString(QStringLiteral("wzd"), QStringLiteral("iboxmsg"), QString()), code);
+}
+
+void TestWzdForm::buttonSetFromSettings_data()
+{
+    QTest::addColumn<QString>("stored"); // empty: no key
+    QTest::addColumn<bool>("okCancel");
+    QTest::newRow("none stored") << "" << true;
+    QTest::newRow("OK/Cancel") << "iboxmsg=2\n" << true;
+    QTest::newRow("Yes/No") << "iboxmsg=3\n" << false;
+}
+
+void TestWzdForm::buttonSetFromSettings()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, okCancel);
+    start((QStringLiteral("msgsfx=1\nsmsg=Sure?\n") + stored).toUtf8().constData());
+    QCOMPARE(widget<QCheckBox>("CbOkEsc")->isChecked(), okCancel);
+    QCOMPARE(widget<QCheckBox>("CbYesNo")->isChecked(), !okCancel);
+    QCOMPARE(widget<QLineEdit>("edTypeboiteInt")->text(), okCancel ? QStringLiteral("2") : QStringLiteral("3"));
+    finish();
+    TZipArchiver written;
+    written.setZipFileName(m_form->DestExeFile);
+    QVERIFY(written.ReadSFXOptions());
+    QCOMPARE(written.SFXMessage, QString(QChar(okCancel ? 1 : 2)) + QStringLiteral("Sure?"));
 }
 
 void TestWzdForm::iconIndexWraps()
