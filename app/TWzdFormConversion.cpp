@@ -61,11 +61,18 @@ void TWzdForm::ZipToExe()
 
 void TWzdForm::GoForExe()
 {
+    // The engine's copy says nothing itself; without a word here the last
+    // page would show a failure with no reason.
+    const auto copyFailed = [this](int result, const QString &source, const QString &destination) {
+        m_za->ReportMessage(result == -3 ? 11001 : 11010,
+                            QStringLiteral(" : ") + (result == -3 ? source : destination));
+        ConvertResult = result;
+    };
     if (CbKeepZip->isChecked()) {
         // A copy that failed is a failed conversion, never a success.
         const int copied = m_za->CopyZipFile(SourceFile, WorkZipFile);
         if (copied != 0) {
-            ConvertResult = copied;
+            copyFailed(copied, SourceFile, WorkZipFile);
             return;
         }
         m_za->setZipFileName(WorkZipFile);
@@ -86,7 +93,7 @@ void TWzdForm::GoForExe()
     if (CbKeepZip->isChecked() && ConvertResult == 0) {
         const int copied = m_za->CopyZipFile(written, DestExeFile);
         if (copied != 0)
-            ConvertResult = copied;
+            copyFailed(copied, written, DestExeFile);
         written = DestExeFile;
     }
     if (ConvertResult == 0) {
