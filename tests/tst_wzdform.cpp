@@ -179,7 +179,8 @@ private slots:
     void secondFinishWithoutCommand();
     void existingExecutable_data();
     void existingExecutable();
-    void failedCopyIsAFailedConversion();
+    void failedCopy_data();
+    void failedCopy();
     void endButtonBeforeLastPage_data();
     void endButtonBeforeLastPage();
     void backFromEndUndoes_data();
@@ -861,15 +862,29 @@ void TestWzdForm::existingExecutable()
     QVERIFY(QFileInfo::exists(m_archive));
 }
 
-void TestWzdForm::failedCopyIsAFailedConversion()
+void TestWzdForm::failedCopy_data()
 {
+    QTest::addColumn<QString>("gone"); // what disappears before Finish
+    QTest::addColumn<QString>("said"); // the message's start
+    QTest::newRow("archive") << "archive" << "Le fichier spécifié en entrée n'existe pas : ";
+    QTest::newRow("destination folder") << "destination" << "Erreur d'écriture sur le fichier de sortie : ";
+}
+
+void TestWzdForm::failedCopy()
+{
+    QFETCH(QString, gone);
+    QFETCH(QString, said);
     start();
     walkTo(TWzdForm::paEnd);
-    QVERIFY(QFile::remove(m_archive));
+    const QString name = gone == QLatin1String("archive") ? m_archive : m_form->DestExeFile;
+    if (gone == QLatin1String("archive"))
+        QVERIFY(QFile::remove(m_archive));
+    else
+        QVERIFY(QDir(m_dest).removeRecursively());
     pressEnd();
     QVERIFY(m_form->WizardFinished);
-    QCOMPARE(m_form->windowTitle(), english(QStringLiteral("Cap_paFinish")));
     QCOMPARE(widget<ProgressLabel>("DRLabel3")->text(), english(QStringLiteral("Cap_3dCreateErr")));
+    QCOMPARE(m_dialogs->host.shown, QStringList{said + name});
     QVERIFY(!QFileInfo::exists(m_form->DestExeFile));
     // Back has nothing of this run to undo.
     pressBack();
