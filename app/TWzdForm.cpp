@@ -160,6 +160,10 @@ void TWzdForm::buildWidgets()
     NoteBook1->setAutoFillBackground(true);
     QPalette silver = NoteBook1->palette();
     silver.setColor(QPalette::Window, QColor(192, 192, 192));
+    // The style's disabled grey is nearly silver itself: greyed-out boxes
+    // such as the button-set pair would lose their texts.
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
+        silver.setColor(QPalette::Disabled, role, QColor(110, 110, 110));
     NoteBook1->setPalette(silver);
     NoteBook1->AddPage(QStringLiteral("paStart"), buildStartPage());
     NoteBook1->AddPage(QStringLiteral("paZip"), buildZipPage());

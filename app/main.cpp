@@ -4,6 +4,24 @@
 #include "TWzdForm.h"
 
 #include <QApplication>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+// MANTOLE_EXIT_AFTER_SHOW: the program ends as soon as its window is on
+// screen, so that a benchmark can time the start-up to the first page.
+class QuitWhenShown : public QObject {
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose)
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit); // after the first paint
+        return false;
+    }
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -15,5 +33,8 @@ int main(int argc, char *argv[])
     const QStringList arguments = application.arguments().mid(1);
     TWzdForm form(paths, nullptr, arguments);
     form.show();
+    QuitWhenShown quitWhenShown;
+    if (qEnvironmentVariableIsSet("MANTOLE_EXIT_AFTER_SHOW") && form.windowHandle())
+        form.windowHandle()->installEventFilter(&quitWhenShown);
     return application.exec();
 }

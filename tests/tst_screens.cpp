@@ -1,0 +1,295 @@
+// The wizard's nine pages in the five languages: a screenshot of each page
+// for a person to look at, and a check that every text fits its widget.
+// Meant to run on a real X server (tests/with-xvfb.sh) so that the fonts and
+// metrics are the ones a user gets; the screenshots land in MANTOLE_SCREENS_DIR.
+
+#include "ArchiverHost.h"
+#include "Dialogs.h"
+#include "PathLabel.h"
+#include "ProgramFolder.h"
+#include "TLanguage.h"
+#include "TNotebook.h"
+#include "TWzdForm.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+const char *const kPageNames[] = {"paStart", "paZip",  "paName",   "paExe", "paMsg",
+                                  "paRunFile", "paView", "paExeZip", "paEnd"};
+
+// Answers nothing and never opens a window; whatever the form asked is kept
+// so that a question at start-up shows up as a failure.
+class SilentDialogs final : public Dialogs {
+public:
+    ArchiverHost *archiverHost(QWidget *) override { return &host; }
+    void error(QWidget *, const QString &text) override { asked << text; }
+    bool errorQuestion(QWidget *, const QString &text) override { return asked << text, false; }
+    bool confirm(QWidget *, const QString &text) override { return asked << text, false; }
+    void information(QWidget *, const QString &text) override { asked << text; }
+    void preview(QWidget *, const QString &text, bool) override { asked << text; }
+    bool twoButtons(QWidget *, const QString &, const QString &question, const QString &, const QString &,
+                    Icon) override
+    {
+        return asked << question, false;
+    }
+    QString openFile(QWidget *, const QString &, const QString &) override { return QString(); }
+    QString folder(QWidget *, const QString &start) override { return start; }
+    bool startFile(const QString &) override { return false; }
+
+    class Host final : public ArchiverHost {
+    public:
+        void showMessage(const QString &text) override { messages << text; }
+        bool askForDisk(const QString &, bool) override { return false; }
+        std::optional<QString> askPassword(const QString &, const QString &) override { return std::nullopt; }
+        void setBusy(bool) override {}
+        void processEvents() override {}
+        QStringList messages;
+    } host;
+    QStringList asked;
+};
+
+// The text a widget shows, without its accelerator marks.
+QString shownText(const QString &text)
+{
+    QString plain = text;
+    plain.replace(QLatin1String("&&"), QLatin1String("\x01"));
+    plain.remove(QLatin1Char('&'));
+    plain.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return plain;
+}
+
+// Why the widget's text does not fit it; empty when it does.
+QString textProblem(const QWidget *w)
+{
+    if (qobject_cast<const PathLabel *>(w))
+        return QString(); // shortens its path on purpose
+    if (const auto *label = qobject_cast<const QLabel *>(w)) {
+        if (!label->pixmap().isNull() || label->movie() || label->objectName().startsWith(QLatin1String("Image")))
+            return QString();
+        const QString text = shownText(label->text());
+        if (text.isEmpty())
+            return label->objectName() == QLatin1String("LbDateZip") ? QString() : QStringLiteral("shows no text");
+        const QRect box = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(),
+                                                         -label->margin());
+        if (label->wordWrap()) {
+            const int needed = label->heightForWidth(label->width());
+            return needed > label->height()
+                ? QStringLiteral("needs %1 px of height, has %2").arg(needed).arg(label->height())
+                : QString();
+        }
+        const QFontMetrics fm = label->fontMetrics();
+        if (fm.horizontalAdvance(text) > box.width())
+            return QStringLiteral("text %1 px wide in %2 px").arg(fm.horizontalAdvance(text)).arg(box.width());
+        if (fm.height() > box.height())
+            return QStringLiteral("text %1 px high in %2 px").arg(fm.height()).arg(box.height());
+        return QString();
+    }
+    const auto *button = qobject_cast<const QAbstractButton *>(w);
+    if (!button)
+        return QString();
+    const QString text = shownText(button->text());
+    if (text.isEmpty())
+        return QStringLiteral("shows no text");
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const bool check = qobject_cast<const QCheckBox *>(button) != nullptr;
+    const QRect box = button->style()->subElementRect(
+        check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, button);
+    const QFontMetrics fm = button->fontMetrics();
+    const int room = box.width();
+    if (fm.horizontalAdvance(text) > room)
+        return QStringLiteral("text %1 px wide in %2 px").arg(fm.horizontalAdvance(text)).arg(room);
+    if (fm.height() > box.height())
+        return QStringLiteral("text %1 px high in %2 px").arg(fm.height()).arg(box.height());
+    return QString();
+}
+
+// Relative luminance and contrast ratio as the accessibility guidelines
+// define them: 1 for the same colour, 21 for black on white.
+double luminance(const QColor &c)
+{
+    const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Why the widget's text is hard to see on its background; empty when it is
+// not. A disabled text may be faint but must stay readable.
+QString contrastProblem(const QWidget *w)
+{
+    const bool enabled = w->isEnabled();
+    const QPalette::ColorGroup group = enabled ? QPalette::Active : QPalette::Disabled;
+    const bool button = qobject_cast<const QPushButton *>(w) != nullptr;
+    const QColor text = w->palette().color(group, button ? QPalette::ButtonText : w->foregroundRole());
+    const QColor back = w->palette().color(group, button ? QPalette::Button : QPalette::Window);
+    const double ratio = contrast(text, back);
+    const double needed = enabled ? 4.5 : 1.5;
+    return ratio < needed ? QStringLiteral("%1 text %2 on %3: contrast %4, needs %5")
+                                .arg(enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"), text.name(),
+                                     back.name())
+                                .arg(ratio, 0, 'f', 2)
+                                .arg(needed)
+                          : QString();
+}
+
+bool checked(const QWidget *w)
+{
+    return qobject_cast<const QLabel *>(w) || qobject_cast<const QCheckBox *>(w)
+        || qobject_cast<const QPushButton *>(w);
+}
+
+// The widgets to check inside root, each with its place in root's coordinates.
+QList<QWidget *> shownWidgets(QWidget *root)
+{
+    QList<QWidget *> found;
+    for (QWidget *w : root->findChildren<QWidget *>())
+        if (checked(w) && w->isVisibleTo(root) && w->isVisible())
+            found << w;
+    return found;
+}
+
+QString describe(const QWidget *w)
+{
+    QString text;
+    if (const auto *label = qobject_cast<const QLabel *>(w))
+        text = label->text();
+    else if (const auto *button = qobject_cast<const QAbstractButton *>(w))
+        text = button->text();
+    return QStringLiteral("%1 \"%2\"").arg(w->objectName(), text.left(40));
+}
+
+// Every problem of the checked widgets in root: texts that do not fit or
+// cannot be told from their background, widgets that reach outside root,
+// and widgets that overlap.
+QStringList problemsIn(QWidget *root)
+{
+    QStringList problems;
+    const QList<QWidget *> widgets = shownWidgets(root);
+    QList<QRect> places;
+    for (QWidget *w : widgets) {
+        for (const QString &problem : {textProblem(w), contrastProblem(w)})
+            if (!problem.isEmpty())
+                problems << describe(w) + QStringLiteral(": ") + problem;
+        const QRect place(w->mapTo(root, QPoint(0, 0)), w->size());
+        places << place;
+        if (!root->rect().contains(place))
+            problems << describe(w) + QStringLiteral(": reaches outside its page");
+    }
+    for (qsizetype i = 0; i < widgets.size(); ++i)
+        for (qsizetype j = i + 1; j < widgets.size(); ++j)
+            if (places[i].intersects(places[j]) && !widgets[i]->isAncestorOf(widgets[j])
+                && !widgets[j]->isAncestorOf(widgets[i]))
+                problems << describe(widgets[i]) + QStringLiteral(" overlaps ") + describe(widgets[j]);
+    return problems;
+}
+
+} // namespace
+
+class TestScreens : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void pages_data();
+    void pages();
+
+private:
+    // A program folder with the language named in its settings, and the
+    // form started on a copy of a small archive.
+    std::unique_ptr<TWzdForm> openForm(const QString &language);
+
+    QTemporaryDir m_dir;
+    SilentDialogs m_dialogs;
+};
+
+void TestScreens::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("xdg"))));
+    const QDir bin(QStringLiteral(MANTOLE_BIN_DIR));
+    QDir().mkpath(m_dir.filePath(QStringLiteral("prog")));
+    for (const QString &name : bin.entryList({QStringLiteral("*.lgn"), QStringLiteral("icones.dll"),
+                                              QStringLiteral("lib*.so"), QStringLiteral("SfxStub.bin")},
+                                             QDir::Files))
+        QVERIFY(QFile::copy(bin.filePath(name), m_dir.filePath(QStringLiteral("prog/") + name)));
+    QVERIFY(QFile::copy(QStringLiteral(MANTOLE_FIXTURE_DIR "/plain.zip"), m_dir.filePath(QStringLiteral("photos.zip"))));
+    QDir().mkpath(QStringLiteral(MANTOLE_SCREENS_DIR));
+}
+
+std::unique_ptr<TWzdForm> TestScreens::openForm(const QString &language)
+{
+    const QString folder = m_dir.filePath(QStringLiteral("prog"));
+    QFile ini(folder + QStringLiteral("/MANTOLE.INI"));
+    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return nullptr;
+    ini.write(QStringLiteral("[general]\nlang=%1\n[wzd]\ndate=1\n[HistoryCfgDir]\nlast=%2\n")
+                  .arg(language, m_dir.path())
+                  .toUtf8());
+    ini.close();
+    const ProgramFolder paths = ProgramFolder::forFolder(folder, folder, folder);
+    return std::make_unique<TWzdForm>(paths, &m_dialogs, QStringList{m_dir.filePath(QStringLiteral("photos.zip"))});
+}
+
+void TestScreens::pages_data()
+{
+    QTest::addColumn<QString>("language");
+    for (const char *language : {"French", "English", "Deutsch", "italiano", "espanol"})
+        QTest::newRow(language) << QString::fromLatin1(language);
+}
+
+void TestScreens::pages()
+{
+    QFETCH(QString, language);
+    m_dialogs.asked.clear();
+    std::unique_ptr<TWzdForm> form = openForm(language);
+    QVERIFY(form);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QVERIFY2(m_dialogs.asked.isEmpty(), qPrintable(m_dialogs.asked.join(QLatin1Char('\n'))));
+
+    QStringList problems;
+    const QString lower = language.toLower();
+    for (int page = 0; page < form->NoteBook1->PageCount(); ++page) {
+        form->NoteBook1->SetPageIndex(page);
+        QCoreApplication::processEvents();
+        QVERIFY(form->grab().save(QStringLiteral(MANTOLE_SCREENS_DIR "/page-%1-%2.png").arg(page).arg(lower)));
+        for (const QString &problem : problemsIn(form->NoteBook1->currentWidget()))
+            problems << QStringLiteral("%1: %2").arg(QLatin1String(kPageNames[page]), problem);
+    }
+    // The end button reads each of its three captions in turn; the strip
+    // widens its buttons to the left, so Help is the one that could be pushed
+    // off the window.
+    const TLanguage &lg = form->Lg();
+    for (const QString &caption : {form->Wzd->AbortCaption(), form->Wzd->ReadyCaption(),
+                                   lg.ReadMessage(QStringLiteral("Wzd_Quit"))}) {
+        form->Wzd->SetAbortCaption(caption);
+        QCoreApplication::processEvents();
+        for (const QString &problem : problemsIn(form->Wzd))
+            problems << QStringLiteral("wizard strip: ") + problem;
+    }
+    problems.removeDuplicates();
+    QVERIFY2(problems.isEmpty(), qPrintable(QLatin1Char('\n') + problems.join(QLatin1Char('\n'))));
+}
+
+QTEST_MAIN(TestScreens)
+#include "tst_screens.moc"
