@@ -179,6 +179,7 @@ private slots:
     void secondFinishWithoutCommand();
     void existingExecutable_data();
     void existingExecutable();
+    void startsTheNewExecutable();
     void failedCopy_data();
     void failedCopy();
     void endButtonBeforeLastPage_data();
@@ -862,6 +863,20 @@ void TestWzdForm::existingExecutable()
     QVERIFY(QFileInfo::exists(m_archive));
 }
 
+void TestWzdForm::startsTheNewExecutable()
+{
+    QVERIFY(QFile::rename(m_archive, m_work + QStringLiteral("my.photos.zip")));
+    m_archive = m_work + QStringLiteral("my.photos.zip");
+    start();
+    walkTo(TWzdForm::paName);
+    widget<QCheckBox>("CbKeepZip")->setChecked(false);
+    widget<QCheckBox>("CbTest")->setChecked(true);
+    finish();
+    const QString exe = m_work + QStringLiteral("my.photos.exe");
+    QVERIFY(QFileInfo::exists(exe));
+    QCOMPARE(m_dialogs->said, QStringList{QStringLiteral("start: ") + exe});
+}
+
 void TestWzdForm::failedCopy_data()
 {
     QTest::addColumn<QString>("gone"); // what disappears before Finish
@@ -1039,11 +1054,13 @@ void TestWzdForm::executableToArchive_data()
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<bool>("converted");
     QTest::addColumn<bool>("fieldSet"); // Next puts the archive into the archive field
+    QTest::addColumn<bool>("selfExtracting");
 
-    QTest::newRow("nothing beside") << "" << true << QList<bool>() << true << true;
-    QTest::newRow("archive beside, replaced") << "old" << true << QList<bool>{true} << true << true;
-    QTest::newRow("archive beside, kept") << "old" << true << QList<bool>{false} << false << true;
-    QTest::newRow("not converted") << "" << false << QList<bool>() << false << false;
+    QTest::newRow("nothing beside") << "" << true << QList<bool>() << true << true << true;
+    QTest::newRow("archive beside, replaced") << "old" << true << QList<bool>{true} << true << true << true;
+    QTest::newRow("archive beside, kept") << "old" << true << QList<bool>{false} << false << true << true;
+    QTest::newRow("not converted") << "" << false << QList<bool>() << false << false << true;
+    QTest::newRow("not a self-extracting file") << "" << true << QList<bool>() << false << false << false;
 }
 
 void TestWzdForm::executableToArchive()
@@ -1053,10 +1070,15 @@ void TestWzdForm::executableToArchive()
     QFETCH(QList<bool>, answers);
     QFETCH(bool, converted);
     QFETCH(bool, fieldSet);
+    QFETCH(bool, selfExtracting);
 
     const QString exe = m_work + QStringLiteral("setup.exe");
     const QString zip = m_work + QStringLiteral("setup.zip");
-    makeExecutable(exe);
+    if (selfExtracting)
+        makeExecutable(exe);
+    else
+        QVERIFY(Fixtures::write(exe, QByteArray("MZ") + QByteArray(4096, '\0')));
+    const QByteArray exeBytes = bytesOf(exe);
     if (!besideBefore.isEmpty())
         QVERIFY(Fixtures::write(zip, besideBefore.toUtf8()));
     start();
@@ -1077,12 +1099,17 @@ void TestWzdForm::executableToArchive()
     if (converted)
         expected << QStringLiteral("information: ") + english(QStringLiteral("Msg_ExeToZIp"));
     QCOMPARE(m_dialogs->said, expected);
-    QCOMPARE(m_dialogs->host.shown, QStringList());
-    QCOMPARE(QFileInfo::exists(exe), !converted);
+    QCOMPARE(m_dialogs->host.shown.isEmpty(), selfExtracting); // the engine says why it failed
+    if (converted)
+        QVERIFY(!QFileInfo::exists(exe));
+    else
+        QCOMPARE(bytesOf(exe), exeBytes);
     if (converted)
         QCOMPARE(bytesOf(zip), Fixtures::read(QStringLiteral("plain.zip")));
     else if (!besideBefore.isEmpty())
         QCOMPARE(bytesOf(zip), besideBefore.toUtf8());
+    else
+        QVERIFY(!QFileInfo::exists(zip));
     QCOMPARE(widget<QPushButton>("BtnExeZip")->isEnabled(), !convert);
 
     pressNext();
