@@ -1,7 +1,9 @@
 #include "Dialogs.h"
 
+#include "TDlg2Btn.h"
 #include "WidgetHost.h"
 
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -48,16 +50,8 @@ void Dialogs::preview(QWidget *parent, const QString &text, bool okCancel)
 bool Dialogs::twoButtons(QWidget *parent, const QString &title, const QString &question,
                          const QString &firstButton, const QString &secondButton, Icon icon)
 {
-    QMessageBox box(parent);
-    box.setWindowTitle(title);
-    box.setText(question);
-    box.setIcon(icon == Icon::Question ? QMessageBox::Question
-                                       : icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::Information);
-    QPushButton *first = box.addButton(firstButton, QMessageBox::AcceptRole);
-    box.addButton(secondButton, QMessageBox::RejectRole);
-    box.setDefaultButton(first);
-    box.exec();
-    return box.clickedButton() == first;
+    return AskDlg2Btn(parent, title, question, firstButton, secondButton,
+                      icon == Icon::Question ? QStringLiteral("?") : icon == Icon::Warning ? QStringLiteral("!") : QStringLiteral("#"));
 }
 
 QString Dialogs::qtFilter(const QString &filter)
@@ -95,4 +89,19 @@ QString Dialogs::folder(QWidget *parent, const QString &startFolder)
 bool Dialogs::startFile(const QString &path)
 {
     return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool Dialogs::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+QColor Dialogs::colour(QWidget *parent, const QColor &initial)
+{
+    return QColorDialog::getColor(initial, parent);
+}
+
+void Dialogs::run(QDialog &dialog)
+{
+    dialog.exec();
 }

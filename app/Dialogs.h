@@ -9,11 +9,14 @@
 #include <memory>
 
 class ArchiverHost;
+class QColor;
+class QDialog;
+class QUrl;
 class QWidget;
 
 class Dialogs {
 public:
-    enum class Icon { Question, Warning, Information };
+    enum class Icon { Question, Warning, NoEntry };
 
     Dialogs();
     virtual ~Dialogs();
@@ -42,6 +45,12 @@ public:
     // Opens a file with the desktop's program for its type; false when
     // nothing could be started.
     virtual bool startFile(const QString &path);
+    // Opens a web page, a help page or a mail address with the desktop.
+    virtual bool openUrl(const QUrl &url);
+    // A colour dialog; an invalid colour when cancelled.
+    virtual QColor colour(QWidget *parent, const QColor &initial);
+    // Shows a dialog of the program's own (the About box) modally.
+    virtual void run(QDialog &dialog);
 
     // "Archives (*.zip)|*.zip;*.ZIP|…" as Qt's "Archives (*.zip) (*.zip *.ZIP);;…";
     // patterns match in either letter case.

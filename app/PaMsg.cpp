@@ -44,7 +44,7 @@ void TWzdForm::BtnMsgClick()
 void TWzdForm::BrowseIcoClick()
 {
     const QString chosen =
-        m_dialogs->openFile(this, languageMessage(QStringLiteral("Typ_ExeDllIcoDialog")), IconEdit->text());
+        openFileWith(languageMessage(QStringLiteral("Typ_ExeDllIcoDialog")), IconEdit->text());
     if (!chosen.isEmpty()) {
         // A single-icon file has no index to choose.
         const bool single = QFileInfo(chosen).suffix().toUpper() == QLatin1String("ICO");
@@ -80,11 +80,4 @@ void TWzdForm::CbRunAFileClick()
 {
     EDCmdLn->setEnabled(CbRunAFile->isChecked());
     BrowseRunFile->setEnabled(CbRunAFile->isChecked());
-}
-
-void TWzdForm::BrowseRunFileClick()
-{
-    PanelAddDel->hide();
-    PanelRunFile->show();
-    showPageDirectly(paView);
 }

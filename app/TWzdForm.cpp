@@ -3,6 +3,7 @@
 #include "TWzdForm.h"
 
 #include "AutoCompleteComboBox.h"
+#include "ContentsModel.h"
 #include "ComboHistory.h"
 #include "FonctionsUtiles.h"
 #include "IconExtractor.h"
@@ -178,13 +179,16 @@ void TWzdForm::buildWidgets()
     Wzd->SetNoteBook(NoteBook1);
 
     auto *pages = new QHBoxLayout;
-    pages->setContentsMargins(8, 4, 6, 0);
+    pages->setContentsMargins(8, 4, 6, 6);
     pages->setSpacing(7);
     pages->addWidget(Image1, 0, Qt::AlignTop);
     pages->addWidget(NoteBook1, 1);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    // A fixed border, as the pages were drawn for, but one that follows its
+    // texts: a language chosen from the menu may need more room.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(MC1);
     layout->addLayout(pages, 1);
     layout->addWidget(Wzd);
@@ -332,21 +336,43 @@ QWidget *TWzdForm::buildViewPage()
 {
     auto *page = new QWidget;
     QVBoxLayout *layout = pageLayout(page);
-    GridView = named(new QTableView(page), "StringGrid1");
-    GridView->horizontalHeader()->setStretchLastSection(true);
-    GridView->verticalHeader()->hide();
-    layout->addWidget(GridView, 1);
-    PanelRunFile = named(new QWidget(page), "PanelRunFile");
+    PanelRunFile = named(new QWidget(page), "PnlRunFile");
     auto *runFile = new QVBoxLayout(PanelRunFile);
     runFile->setContentsMargins(0, 0, 0, 0);
     runFile->addWidget(LbView1 = textLabel(PanelRunFile, "LbView1"));
+    LbView1->setStyleSheet(QStringLiteral("color: navy;"));
     runFile->addWidget(LbSelectedFn = textLabel(PanelRunFile, "LbSelectedFn"));
-    PanelAddDel = named(new QWidget(page), "PanelAddDel");
+    QFont bold = LbSelectedFn->font();
+    bold.setBold(true);
+    LbSelectedFn->setFont(bold);
+    layout->addWidget(PanelRunFile);
+    StringGrid1 = named(new QTableView(page), "StringGrid1");
+    GridModel = new ContentsModel(this);
+    StringGrid1->setModel(GridModel);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setShowGrid(true);
+    StringGrid1->horizontalHeader()->setStretchLastSection(true);
+    StringGrid1->horizontalHeader()->setSectionsClickable(true);
+    StringGrid1->horizontalHeader()->setSortIndicatorShown(true);
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->verticalHeader()->setDefaultSectionSize(StringGrid1->fontMetrics().height() + 4);
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(StringGrid1, 1);
+    PanelAddDel = named(new QWidget(page), "PnAddOrDel");
     auto *addDel = new QHBoxLayout(PanelAddDel);
     addDel->setContentsMargins(0, 0, 0, 0);
-    addDel->addWidget(Lb3dAdd = textLabel(PanelAddDel, "Lb3dAdd"));
-    addDel->addWidget(Lb3dDel = textLabel(PanelAddDel, "Lb3dDel"));
-    layout->addWidget(PanelRunFile);
+    Btn3dADD = button(PanelAddDel, "Btn3dADD", QStringLiteral("+"));
+    Btn3dDEL = button(PanelAddDel, "Btn3dDEL", QStringLiteral("-"));
+    for (QPushButton *b : {Btn3dADD, Btn3dDEL})
+        b->setFixedSize(26, 26);
+    addDel->addWidget(Btn3dADD);
+    addDel->addWidget(Lb3dAdd = textLabel(PanelAddDel, "Lb3dAdd"), 1);
+    addDel->addWidget(Btn3dDEL);
+    addDel->addWidget(Lb3dDel = textLabel(PanelAddDel, "Lb3dDel"), 1);
+    for (QLabel *l : {Lb3dAdd, Lb3dDel})
+        l->setCursor(Qt::PointingHandCursor);
     layout->addWidget(PanelAddDel);
     PanelRunFile->hide();
     return page;
@@ -458,17 +484,8 @@ void TWzdForm::FormCreate(const QStringList &arguments)
     resetProgressLabels();
     m_za->Unattended = false;
     m_za->LoadZipLibrary();
-    // The argument: an archive fills the archive field, an executable
-    // opens the page that turns it back.
-    if (!arguments.isEmpty() && !arguments.first().isEmpty()) {
-        const QString file = QFileInfo(arguments.first()).absoluteFilePath();
-        if (file.toUpper().endsWith(QLatin1String(".EXE"))) {
-            EdExeZipFn->setText(file);
-            showPageDirectly(paExeZip);
-        } else {
-            EdZipFn->setText(file);
-        }
-    }
+    chooseHelpFile(m_iniFile->readString(QStringLiteral("general"), QStringLiteral("lang"), QStringLiteral("French")));
+    GestionParametres(arguments);
 }
 
 void TWzdForm::showPageDirectly(Page page)
@@ -543,10 +560,11 @@ void TWzdForm::showSidePicture()
 
 void TWzdForm::applyLanguage(const QString &name)
 {
-    m_iniFile->writeString(QStringLiteral("general"), QStringLiteral("lang"), name);
     m_lg->FN = LanguageFilePath(name, Paths.folder);
+    m_iniFile->writeString(QStringLiteral("general"), QStringLiteral("lang"), name);
     m_lg->Translate();
     m_lg->WriteRegistryEntries();
+    chooseHelpFile(name);
 }
 
 void TWzdForm::connectHandlers()
@@ -597,6 +615,18 @@ void TWzdForm::connectHandlers()
     connect(IconIndexUD, &QSpinBox::valueChanged, this, &TWzdForm::IconIndexChanged);
     connect(CbRunAFile, &QCheckBox::toggled, this, &TWzdForm::CbRunAFileClick);
     connect(BrowseRunFile, &QPushButton::clicked, this, &TWzdForm::BrowseRunFileClick);
+    connect(BtnTest, &QPushButton::clicked, this, &TWzdForm::BtnTestClick);
+    connect(Btn3dADD, &QPushButton::clicked, this, &TWzdForm::AddClick);
+    connect(Btn3dDEL, &QPushButton::clicked, this, &TWzdForm::Delete);
+    connect(StringGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &TWzdForm::StringGrid1ClickSort);
+    connect(StringGrid1, &QTableView::doubleClicked, this, &TWzdForm::StringGrid1DblClick);
+    connect(FormTop, &QAction::triggered, this, &TWzdForm::FormTopClick);
+    connect(AffichageHint, &QAction::triggered, this, &TWzdForm::AffichageHintClick);
+    connect(LoadGif, &QAction::triggered, this, &TWzdForm::LoadGifClick);
+    connect(Animate, &QAction::triggered, this, &TWzdForm::AnimateClick);
+    connect(Color, &QAction::triggered, this, &TWzdForm::ColorClick);
+    for (QLabel *label : {Lb3dAdd, Lb3dDel})
+        label->installEventFilter(this);
     connect(FormatDate, &QMenu::aboutToShow, this, &TWzdForm::FormatDateClick);
     connect(JJMM, &QAction::triggered, this, &TWzdForm::JJMMClick);
     connect(MMJJ, &QAction::triggered, this, &TWzdForm::MMJJClick);

@@ -23,12 +23,16 @@
 #include <memory>
 
 class AutoCompleteComboBox;
+class ContentsModel;
 class PathLabel;
 class PrivateProfile;
 class ProgressLabel;
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -104,8 +108,11 @@ public:
     QLineEdit *EDCmdLn;
     QPushButton *BrowseRunFile;
     QLabel *LbView1, *LbSelectedFn, *Lb3dAdd, *Lb3dDel;
-    QTableView *GridView;
+    QTableView *StringGrid1;
+    ContentsModel *GridModel;
+    QString StatusText;
     QWidget *PanelAddDel, *PanelRunFile;
+    QPushButton *Btn3dADD, *Btn3dDEL;
     QLabel *LbExeZipTop, *LbExeZip1, *LbExeZip2;
     QLineEdit *EdExeZipFn;
     PathLabel *LbFileExe;
@@ -142,8 +149,30 @@ public:
     void Bttn3DDelComboPathClick();
     void EDCmdLnChange();
     void CbShellClick();
+    // The contents page.
     void BtnViewClick();
+    void BtnTestClick();
     void UpdateGrid();
+    void FillContentsGrid();
+    void StringGrid1ClickSort(int column);
+    void StringGrid1DblClick();
+    void Test();
+    void AddClick();
+    void ZipAdd(const QString &specification);
+    void Delete();
+    // The command line, drops, keys, menus and help.
+    void GestionParametres(const QStringList &arguments);
+    void dropFiles(const QStringList &files);
+    void FormKeyDown(int key);
+    void FormTopClick();
+    void AffichageHintClick();
+    void LoadGifClick();
+    void AnimateClick();
+    void ColorClick();
+    // The help page of the current language, and its topic for a page.
+    QString helpFile() const;
+    static int helpTopicOfPage(Page page);
+    void showHelp(int topic);
     void ZipToExe();
     void GoForExe();
     void GoForZip();
@@ -172,10 +201,16 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
+    class LibraryProgress;
+    void chooseHelpFile(const QString &languageName);
+    // An open dialog whose filter the add command of the contents page reuses.
+    QString openFileWith(const QString &filter, const QString &startFile);
     void buildWidgets();
     QWidget *buildStartPage();
     QWidget *buildZipPage();
@@ -209,5 +244,9 @@ private:
     QMovie *m_movie = nullptr;
     bool m_finishRunning = false;
     bool m_dayFirst = true; // the date order; the menu's marks show it
+    QString m_heading;      // of the contents grid
+    QString m_lastFilter;   // of the last open dialog
+    QString m_helpFile;     // in the program's folder
+    const QKeyEvent *m_lastKey = nullptr; // a key seen once, however far it travels
     bool m_closing = false;
 };

@@ -175,7 +175,7 @@ void TWzdForm::CBDatePrefixClick()
 
 void TWzdForm::BttnBrowseClick()
 {
-    const QString chosen = m_dialogs->openFile(this, languageMessage(QStringLiteral("Typ_ZipExeDialog")), EdZipFn->text());
+    const QString chosen = openFileWith(languageMessage(QStringLiteral("Typ_ZipExeDialog")), EdZipFn->text());
     if (!chosen.isEmpty())
         EdZipFn->setText(chosen);
     if (chosen.toUpper().contains(QLatin1String(".EXE"))) {
@@ -187,7 +187,7 @@ void TWzdForm::BttnBrowseClick()
 void TWzdForm::BtnBrowseExeClick()
 {
     const QString chosen =
-        m_dialogs->openFile(this, languageMessage(QStringLiteral("Typ_ZipExeDialog")), EdExeZipFn->text());
+        openFileWith(languageMessage(QStringLiteral("Typ_ZipExeDialog")), EdExeZipFn->text());
     if (!chosen.isEmpty())
         EdExeZipFn->setText(chosen);
     if (chosen.toUpper().contains(QLatin1String(".ZIP"))) {
@@ -249,6 +249,21 @@ bool TWzdForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ToolTip && !AffichageHint->isChecked())
         return true; // tips switched off
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->window() == this) {
+        // The form sees every key first: Escape acts as the end button and
+        // F1 opens help; the key still goes on to the focused control. A
+        // key travelling up through parents is seen once.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key != m_lastKey && (key->key() == Qt::Key_Escape || key->key() == Qt::Key_F1)) {
+            m_lastKey = key;
+            FormKeyDown(key->key());
+        }
+    }
+    if (event->type() == QEvent::MouseButtonRelease && (watched == Lb3dAdd || watched == Lb3dDel)) {
+        watched == Lb3dAdd ? AddClick() : Delete();
+        return true;
+    }
     const bool folderBox = watched == ComboPath->lineEdit() || watched == ComboDefDirExtr->lineEdit();
     if (folderBox && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
@@ -280,24 +295,8 @@ void TWzdForm::WzdEndClick()
         DoWhenWzdFinished();
 }
 
-void TWzdForm::WzdHelpClick()
-{
-}
-
 void TWzdForm::CbShellClick()
 {
     m_iniFile->writeBool(QStringLiteral("wzd"), QStringLiteral("zip2exe"), CbShell->isChecked());
 }
 
-void TWzdForm::BtnViewClick()
-{
-    ViewerFromZipPage = true;
-    PanelRunFile->hide();
-    PanelAddDel->show();
-    showPageDirectly(paView);
-}
-
-void TWzdForm::UpdateGrid()
-{
-    m_za->setZipFileName(QFileInfo(EdZipFn->text()).isFile() ? EdZipFn->text() : QString());
-}
