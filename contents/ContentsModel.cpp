@@ -18,8 +18,11 @@ void ContentsModel::reset(const std::vector<ZipDirEntry> *entries, const QString
     m_heading = heading;
     m_status = statusText;
     m_rows.resize(entries ? entries->size() : 0);
-    for (size_t i = 0; i < m_rows.size(); ++i)
+    m_keys.resize(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i) {
         m_rows[i] = static_cast<int>(i);
+        m_keys[i] = (*entries)[i].FileName.toCaseFolded();
+    }
     sortRows();
     endResetModel();
 }
@@ -85,12 +88,12 @@ void ContentsModel::sortRows()
 {
     if (!m_entries)
         return;
-    const std::vector<ZipDirEntry> &entries = *m_entries;
+    const std::vector<QString> &keys = m_keys;
     const bool ascending = m_order == Qt::AscendingOrder;
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&entries, ascending](int a, int b) {
-        const int c = QString::compare(entries[static_cast<size_t>(a)].FileName, entries[static_cast<size_t>(b)].FileName,
-                                       Qt::CaseInsensitive);
-        return ascending ? c < 0 : c > 0;
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&keys, ascending](int a, int b) {
+        const QString &left = keys[static_cast<size_t>(a)];
+        const QString &right = keys[static_cast<size_t>(b)];
+        return ascending ? left < right : right < left;
     });
 }
 

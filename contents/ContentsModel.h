@@ -39,7 +39,8 @@ private:
     void sortRows();
 
     const std::vector<ZipDirEntry> *m_entries = nullptr;
-    std::vector<int> m_rows; // entry index of each row
+    std::vector<int> m_rows;     // entry index of each row
+    std::vector<QString> m_keys; // each entry's name case-folded once, for sorting
     QString m_heading;
     QString m_status;
     Qt::SortOrder m_order = Qt::AscendingOrder;
