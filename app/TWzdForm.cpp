@@ -561,9 +561,22 @@ void TWzdForm::showSidePicture()
 void TWzdForm::applyLanguage(const QString &name)
 {
     m_lg->FN = LanguageFilePath(name, Paths.folder);
-    m_iniFile->writeString(QStringLiteral("general"), QStringLiteral("lang"), name);
-    m_lg->Translate();
-    m_lg->WriteRegistryEntries();
+    // A menu command must not throw into the event loop: a failed step is
+    // said, and the steps after it do not run.
+    try {
+        m_iniFile->writeString(QStringLiteral("general"), QStringLiteral("lang"), name);
+        m_lg->Translate();
+        m_lg->WriteRegistryEntries();
+    } catch (const ProfileWriteError &e) {
+        m_dialogs->error(this, e.message());
+        return;
+    } catch (const TranslationError &e) {
+        m_dialogs->error(this, e.message());
+        return;
+    } catch (const RegistryWriteError &e) {
+        m_dialogs->error(this, e.message());
+        return;
+    }
     chooseHelpFile(name);
 }
 

@@ -24,7 +24,19 @@
 
 namespace {
 const QString kWzd = QStringLiteral("wzd");
+
+// The switches are written the moment they change; a settings file that
+// cannot be written is said rather than thrown into the event loop.
+template <typename Write>
+void writeAtOnce(Dialogs &dialogs, QWidget *parent, Write write)
+{
+    try {
+        write();
+    } catch (const ProfileWriteError &e) {
+        dialogs.error(parent, e.message());
+    }
 }
+} // namespace
 
 void TWzdForm::GestionParametres(const QStringList &arguments)
 {
@@ -97,13 +109,13 @@ void TWzdForm::FormTopClick()
     setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     if (shown)
         show(); // a changed window flag hides the window
-    m_iniFile->writeBool(kWzd, QStringLiteral("ftop"), onTop);
+    writeAtOnce(*m_dialogs, this, [&] { m_iniFile->writeBool(kWzd, QStringLiteral("ftop"), onTop); });
 }
 
 void TWzdForm::AffichageHintClick()
 {
     // The application filter drops tool tips while the mark is off.
-    m_iniFile->writeBool(kWzd, QStringLiteral("vhint"), AffichageHint->isChecked());
+    writeAtOnce(*m_dialogs, this, [&] { m_iniFile->writeBool(kWzd, QStringLiteral("vhint"), AffichageHint->isChecked()); });
 }
 
 void TWzdForm::LoadGifClick()
@@ -116,13 +128,13 @@ void TWzdForm::LoadGifClick()
         PictureFile = chosen;
         showSidePicture();
     }
-    m_iniFile->writeString(kWzd, QStringLiteral("img"), PictureFile);
+    writeAtOnce(*m_dialogs, this, [&] { m_iniFile->writeString(kWzd, QStringLiteral("img"), PictureFile); });
 }
 
 void TWzdForm::AnimateClick()
 {
     showSidePicture();
-    m_iniFile->writeBool(kWzd, QStringLiteral("gifanime"), Animate->isChecked());
+    writeAtOnce(*m_dialogs, this, [&] { m_iniFile->writeBool(kWzd, QStringLiteral("gifanime"), Animate->isChecked()); });
 }
 
 void TWzdForm::ColorClick()
@@ -131,7 +143,8 @@ void TWzdForm::ColorClick()
     if (!chosen.isValid())
         return;
     MC1->setEndColour(chosen);
-    m_iniFile->writeInteger(kWzd, QStringLiteral("color"), TitleBand::toWindowsColour(chosen));
+    writeAtOnce(*m_dialogs, this,
+                [&] { m_iniFile->writeInteger(kWzd, QStringLiteral("color"), TitleBand::toWindowsColour(chosen)); });
 }
 
 void TWzdForm::WzdHelpClick()
