@@ -8,7 +8,7 @@
 #include "ProgramFolder.h"
 #include "ProgressLabel.h"
 #include "RegistryStore.h"
-#include "ScriptedHost.h"
+#include "ScriptedDialogs.h"
 #include "TLanguage.h"
 #include "TNotebook.h"
 #include "TWzdForm.h"
@@ -33,74 +33,6 @@
 #include <memory>
 
 namespace {
-
-// Answers every modal question from a script and writes down what was
-// asked; an unscripted question gets No.
-class ScriptedDialogs final : public Dialogs {
-public:
-    ArchiverHost *archiverHost(QWidget *) override { return &host; }
-    void error(QWidget *, const QString &text) override { said << QStringLiteral("error: ") + text; }
-    bool errorQuestion(QWidget *, const QString &text) override
-    {
-        said << QStringLiteral("question: ") + text;
-        return answer();
-    }
-    bool confirm(QWidget *, const QString &text) override
-    {
-        said << QStringLiteral("confirm: ") + text;
-        return answer();
-    }
-    void information(QWidget *, const QString &text) override { said << QStringLiteral("information: ") + text; }
-    void preview(QWidget *, const QString &text, bool okCancel) override
-    {
-        said << (okCancel ? QStringLiteral("preview OK/Cancel: ") : QStringLiteral("preview Yes/No: ")) + text;
-    }
-    bool twoButtons(QWidget *, const QString &, const QString &question, const QString &, const QString &,
-                    Icon) override
-    {
-        said << QStringLiteral("two buttons: ") + question;
-        return answer();
-    }
-    QString openFile(QWidget *, const QString &, const QString &) override
-    {
-        said << QStringLiteral("open");
-        return take(files, QString());
-    }
-    QString folder(QWidget *, const QString &startFolder) override
-    {
-        said << QStringLiteral("folder");
-        return take(folders, startFolder);
-    }
-    bool startFile(const QString &path) override
-    {
-        said << QStringLiteral("start: ") + path;
-        return true;
-    }
-
-    ScriptedHost host;
-    QStringList said;
-    std::deque<bool> answers;
-    std::deque<QString> files;
-    std::deque<QString> folders;
-
-private:
-    bool answer()
-    {
-        if (answers.empty())
-            return false;
-        const bool a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    static QString take(std::deque<QString> &queue, const QString &otherwise)
-    {
-        if (queue.empty())
-            return otherwise;
-        QString s = queue.front();
-        queue.pop_front();
-        return s;
-    }
-};
 
 QString withExtension(const QString &path, const QString &extension)
 {
