@@ -24,6 +24,7 @@
 
 class AutoCompleteComboBox;
 class ContentsModel;
+class QModelIndex;
 class PathLabel;
 class PrivateProfile;
 class ProgressLabel;
@@ -155,7 +156,7 @@ public:
     void UpdateGrid();
     void FillContentsGrid();
     void StringGrid1ClickSort(int column);
-    void StringGrid1DblClick();
+    void StringGrid1DblClick(const QModelIndex &index);
     void Test();
     void AddClick();
     void ZipAdd(const QString &specification);
@@ -247,6 +248,6 @@ private:
     QString m_heading;      // of the contents grid
     QString m_lastFilter;   // of the last open dialog
     QString m_helpFile;     // in the program's folder
-    const QKeyEvent *m_lastKey = nullptr; // a key seen once, however far it travels
+    const QEvent *m_keyHandled = nullptr; // the press of Escape or F1 acted on
     bool m_closing = false;
 };

@@ -11,6 +11,7 @@
 #include "TLanguage.h"
 #include "TNotebook.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
@@ -249,15 +250,18 @@ bool TWzdForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ToolTip && !AffichageHint->isChecked())
         return true; // tips switched off
+    if (event->type() == QEvent::KeyRelease)
+        m_keyHandled = nullptr;
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()
-        && static_cast<QWidget *>(watched)->window() == this) {
+        && static_cast<QWidget *>(watched)->window() == this && event != m_keyHandled) {
         // The form sees every key first: Escape acts as the end button and
         // F1 opens help; the key still goes on to the focused control. A
-        // key travelling up through parents is seen once.
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key != m_lastKey && (key->key() == Qt::Key_Escape || key->key() == Qt::Key_F1)) {
-            m_lastKey = key;
-            FormKeyDown(key->key());
+        // press travelling up through the parents is the same event: it is
+        // handled once, until the key is released.
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_F1) {
+            m_keyHandled = event;
+            FormKeyDown(key);
         }
     }
     if (event->type() == QEvent::MouseButtonRelease && (watched == Lb3dAdd || watched == Lb3dDel)) {

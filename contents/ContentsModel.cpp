@@ -14,14 +14,16 @@ ContentsModel::ContentsModel(QObject *parent) : QAbstractTableModel(parent) {}
 void ContentsModel::reset(const std::vector<ZipDirEntry> *entries, const QString &heading, const QString &statusText)
 {
     beginResetModel();
-    m_entries = entries;
     m_heading = heading;
     m_status = statusText;
-    m_rows.resize(entries ? entries->size() : 0);
-    m_keys.resize(m_rows.size());
-    for (size_t i = 0; i < m_rows.size(); ++i) {
+    const size_t count = entries ? entries->size() : 0;
+    m_rows.resize(count);
+    m_names.resize(count);
+    m_keys.resize(count);
+    for (size_t i = 0; i < count; ++i) {
         m_rows[i] = static_cast<int>(i);
-        m_keys[i] = (*entries)[i].FileName.toCaseFolded();
+        m_names[i] = (*entries)[i].FileName;
+        m_keys[i] = m_names[i].toCaseFolded();
     }
     sortRows();
     endResetModel();
@@ -42,7 +44,7 @@ QString ContentsModel::nameAt(int row) const
 {
     if (row < 0 || isStatusRow(row))
         return QString();
-    return (*m_entries)[static_cast<size_t>(m_rows[static_cast<size_t>(row)])].FileName;
+    return m_names[static_cast<size_t>(m_rows[static_cast<size_t>(row)])];
 }
 
 int ContentsModel::rowCount(const QModelIndex &parent) const
@@ -86,8 +88,6 @@ void ContentsModel::sort(int column, Qt::SortOrder order)
 
 void ContentsModel::sortRows()
 {
-    if (!m_entries)
-        return;
     const std::vector<QString> &keys = m_keys;
     const bool ascending = m_order == Qt::AscendingOrder;
     std::stable_sort(m_rows.begin(), m_rows.end(), [&keys, ascending](int a, int b) {

@@ -2,8 +2,8 @@
 // The rows of the contents grid: one per entry of the archive, in the order
 // of the last sort, then the status row, drawn in red, which never takes
 // part in a sort. With no entries there is one empty row and no status.
-// The model only points into the engine's entries, so that archives of a
-// hundred thousand entries fill the grid at once.
+// The model keeps its own (shared, not copied) names, so that the engine may
+// re-read the archive while the grid still shows the last listing.
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -18,8 +18,8 @@ class ContentsModel : public QAbstractTableModel {
 public:
     explicit ContentsModel(QObject *parent = nullptr);
 
-    // Shows the entries (kept by the caller until the next reset) under the
-    // heading, with the status text in the last row, sorted as last asked.
+    // Shows the entries' names under the heading, with the status text in
+    // the last row, sorted as last asked.
     void reset(const std::vector<ZipDirEntry> *entries, const QString &heading, const QString &statusText);
     void setHeading(const QString &heading);
     // Whether a row is the status row (or the empty row of an empty list).
@@ -38,7 +38,7 @@ public:
 private:
     void sortRows();
 
-    const std::vector<ZipDirEntry> *m_entries = nullptr;
+    std::vector<QString> m_names;
     std::vector<int> m_rows;     // entry index of each row
     std::vector<QString> m_keys; // each entry's name case-folded once, for sorting
     QString m_heading;

@@ -126,9 +126,9 @@ void TWzdForm::StringGrid1ClickSort(int column)
     StringGrid1->horizontalHeader()->setSortIndicator(column, order);
 }
 
-void TWzdForm::StringGrid1DblClick()
+void TWzdForm::StringGrid1DblClick(const QModelIndex &index)
 {
-    const QString picked = GridModel->nameAt(StringGrid1->currentIndex().row()).toUpper();
+    const QString picked = GridModel->nameAt(index.isValid() ? index.row() : StringGrid1->currentIndex().row()).toUpper();
     if (picked.isEmpty())
         return;
     LbSelectedFn->setText(picked);

@@ -342,7 +342,6 @@ void TestWindowExtras::keyPressedAgain()
     const QString once = key == Qt::Key_F1
         ? helpPage("velmorak_e.html", 210).toString()
         : QStringLiteral("two buttons: ") + m_form->Lg().ReadMessage(QStringLiteral("Msg_QuitWizard"));
-    QEXPECT_FAIL("", "the form still takes a later press of the same key for the first one", Abort);
     QCOMPARE(seen, QStringList({once, once}));
 }
 

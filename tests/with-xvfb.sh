@@ -12,4 +12,5 @@ trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -f "$displayfile"' 
 for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
 [ -s "$displayfile" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=:$(cat "$displayfile") QT_QPA_PLATFORM=xcb
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 "$@"
