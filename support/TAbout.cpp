@@ -83,5 +83,9 @@ TAbout::TAbout(const Texts &texts, QWidget *parent) : QDialog(parent)
     layout->addWidget(thanks);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    setMinimumWidth(360);
+    // A fixed border, as tall as the wrapped texts of the language shown
+    // need at this width: no empty band above the buttons. The width is
+    // held by the description, since a fixed size overrides the box's own.
+    LbAbout1->setMinimumWidth(340);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }

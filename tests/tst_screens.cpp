@@ -1,5 +1,6 @@
-// The wizard's nine pages in the five languages: a screenshot of each page
-// for a person to look at, and a check that every text fits its widget.
+// The wizard's nine pages in the five languages, the contents page in its
+// two roles and the About box: a screenshot of each for a person to look
+// at, and a check that every text fits its widget.
 // Meant to run on a real X server (tests/with-xvfb.sh) so that the fonts and
 // metrics are the ones a user gets; the screenshots land in MANTOLE_SCREENS_DIR.
 
@@ -11,19 +12,27 @@
 #include "TNotebook.h"
 #include "TWzdForm.h"
 
+#include "ContentsModel.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -49,6 +58,15 @@ public:
     QString openFile(QWidget *, const QString &, const QString &) override { return QString(); }
     QString folder(QWidget *, const QString &start) override { return start; }
     bool startFile(const QString &) override { return false; }
+    // The program's own dialogs go to the test instead of a modal loop.
+    void run(QDialog &dialog) override
+    {
+        if (shown)
+            shown(dialog);
+        else
+            asked << dialog.windowTitle();
+    }
+    std::function<void(QDialog &)> shown;
 
     class Host final : public ArchiverHost {
     public:
@@ -97,6 +115,17 @@ QString textProblem(const QWidget *w)
         if (fm.height() > box.height())
             return QStringLiteral("text %1 px high in %2 px").arg(fm.height()).arg(box.height());
         return QString();
+    }
+    if (const auto *box = qobject_cast<const QGroupBox *>(w)) {
+        if (box->title().trimmed().isEmpty())
+            return QStringLiteral("shows no title");
+        QStyleOptionGroupBox option;
+        option.initFrom(box);
+        option.text = box->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const QRect title = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+        return box->rect().contains(title) ? QString()
+                                           : QStringLiteral("title %1 px wide in %2 px").arg(title.width()).arg(box->width());
     }
     const auto *button = qobject_cast<const QAbstractButton *>(w);
     if (!button)
@@ -155,7 +184,7 @@ QString contrastProblem(const QWidget *w)
 bool checked(const QWidget *w)
 {
     return qobject_cast<const QLabel *>(w) || qobject_cast<const QCheckBox *>(w)
-        || qobject_cast<const QPushButton *>(w);
+        || qobject_cast<const QPushButton *>(w) || qobject_cast<const QGroupBox *>(w);
 }
 
 // The widgets to check inside root, each with its place in root's coordinates.
@@ -175,6 +204,8 @@ QString describe(const QWidget *w)
         text = label->text();
     else if (const auto *button = qobject_cast<const QAbstractButton *>(w))
         text = button->text();
+    else if (const auto *box = qobject_cast<const QGroupBox *>(w))
+        text = box->title();
     return QStringLiteral("%1 \"%2\"").arg(w->objectName(), text.left(40));
 }
 
@@ -203,6 +234,38 @@ QStringList problemsIn(QWidget *root)
     return problems;
 }
 
+// Why rows or the heading of the contents grid are cut or out of sight;
+// the status row, last, must show without scrolling.
+QStringList gridProblems(const QTableView *grid)
+{
+    QStringList problems;
+    const QAbstractItemModel *model = grid->model();
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, 0);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QVariant font = index.data(Qt::FontRole);
+        const QFontMetrics fm(font.isValid() ? font.value<QFont>() : grid->font());
+        const QRect cell = grid->visualRect(index);
+        if (fm.horizontalAdvance(text) + 2 * margin > cell.width())
+            problems << QStringLiteral("row %1 \"%2\": text %3 px wide in %4 px")
+                            .arg(row)
+                            .arg(text, QString::number(fm.horizontalAdvance(text)), QString::number(cell.width()));
+        if (!grid->viewport()->rect().contains(cell))
+            problems << QStringLiteral("row %1 \"%2\" is out of sight").arg(row).arg(text);
+    }
+    const QHeaderView *header = grid->horizontalHeader();
+    const QString heading = model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int room = header->sectionSize(0) - 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header)
+        - header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+    if (header->fontMetrics().horizontalAdvance(heading) > room)
+        problems << QStringLiteral("heading \"%1\": text %2 px wide in %3 px")
+                        .arg(heading)
+                        .arg(header->fontMetrics().horizontalAdvance(heading))
+                        .arg(room);
+    return problems;
+}
+
 } // namespace
 
 class TestScreens : public QObject {
@@ -212,6 +275,10 @@ private slots:
     void initTestCase();
     void pages_data();
     void pages();
+    void contentsPage_data();
+    void contentsPage();
+    void aboutBox_data();
+    void aboutBox();
 
 private:
     // A program folder with the language named in its settings, and the
@@ -251,16 +318,17 @@ std::unique_ptr<TWzdForm> TestScreens::openForm(const QString &language)
     return std::make_unique<TWzdForm>(paths, &m_dialogs, QStringList{m_dir.filePath(QStringLiteral("photos.zip"))});
 }
 
+const char *const kLanguages[] = {"French", "English", "Deutsch", "italiano", "espanol"};
+
 void TestScreens::pages_data()
 {
     QTest::addColumn<QString>("started");  // the language of the settings file
     QTest::addColumn<QString>("language"); // the one shown, chosen from the menu when they differ
-    const char *const languages[] = {"French", "English", "Deutsch", "italiano", "espanol"};
-    for (const char *language : languages)
+    for (const char *language : kLanguages)
         QTest::newRow(language) << QString::fromLatin1(language) << QString::fromLatin1(language);
     // A language chosen from the menu after start-up gets the same room.
-    for (const char *started : languages)
-        for (const char *language : languages)
+    for (const char *started : kLanguages)
+        for (const char *language : kLanguages)
             if (started != language)
                 QTest::addRow("%s after %s", language, started)
                     << QString::fromLatin1(started) << QString::fromLatin1(language);
@@ -306,6 +374,91 @@ void TestScreens::pages()
         for (const QString &problem : problemsIn(form->Wzd))
             problems << QStringLiteral("wizard strip: ") + problem;
     }
+    problems.removeDuplicates();
+    QVERIFY2(problems.isEmpty(), qPrintable(QLatin1Char('\n') + problems.join(QLatin1Char('\n'))));
+}
+
+void TestScreens::contentsPage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("viewer"); // opened by View of paZip, else by the browse button of paRunFile
+    for (const char *language : kLanguages) {
+        QTest::addRow("viewer %s", language) << QString::fromLatin1(language) << true;
+        QTest::addRow("picker %s", language) << QString::fromLatin1(language) << false;
+    }
+}
+
+void TestScreens::contentsPage()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, viewer);
+    m_dialogs.asked.clear();
+    std::unique_ptr<TWzdForm> form = openForm(language);
+    QVERIFY(form);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    if (viewer)
+        form->BtnViewClick();
+    else
+        form->BrowseRunFileClick();
+    QCOMPARE(form->currentPage(), TWzdForm::paView);
+    QVERIFY2(m_dialogs.asked.isEmpty(), qPrintable(m_dialogs.asked.join(QLatin1Char('\n'))));
+    QWidget *shown = form->NoteBook1->currentWidget();
+    const auto problems = [&] {
+        QStringList found = problemsIn(shown) + gridProblems(form->StringGrid1);
+        found.removeDuplicates();
+        return found;
+    };
+    static_cast<void>(QTest::qWaitFor([&] { return form->size() == form->sizeHint() && problems().isEmpty(); }, 2000));
+    QVERIFY(form->grab().save(QStringLiteral(MANTOLE_SCREENS_DIR "/paview-%1-%2.png")
+                                  .arg(viewer ? QStringLiteral("viewer") : QStringLiteral("picker"), language.toLower())));
+
+    // Each role shows its own panel; the grid lists the six entries of the
+    // archive and the status row under them.
+    QCOMPARE(form->PanelAddDel->isVisible(), viewer);
+    QCOMPARE(form->PanelRunFile->isVisible(), !viewer);
+    QCOMPARE(form->GridModel->rowCount(), 7);
+    QVERIFY(form->GridModel->isStatusRow(6));
+    QVERIFY(!form->StatusText.isEmpty());
+    QCOMPARE(form->GridModel->index(6, 0).data().toString(), form->StatusText);
+    const QStringList found = problems();
+    QVERIFY2(found.isEmpty(), qPrintable(QLatin1Char('\n') + found.join(QLatin1Char('\n'))));
+}
+
+void TestScreens::aboutBox_data()
+{
+    QTest::addColumn<QString>("language");
+    for (const char *language : kLanguages)
+        QTest::newRow(language) << QString::fromLatin1(language);
+}
+
+void TestScreens::aboutBox()
+{
+    QFETCH(QString, language);
+    m_dialogs.asked.clear();
+    std::unique_ptr<TWzdForm> form = openForm(language);
+    QVERIFY(form);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QStringList problems;
+    bool opened = false;
+    m_dialogs.shown = [&](QDialog &about) {
+        opened = true;
+        about.show();
+        if (!QTest::qWaitForWindowExposed(&about)) {
+            problems << QStringLiteral("the About box did not show");
+            return;
+        }
+        static_cast<void>(QTest::qWaitFor([&] { return problemsIn(&about).isEmpty(); }, 2000));
+        if (!about.grab().save(QStringLiteral(MANTOLE_SCREENS_DIR "/about-%1.png").arg(language.toLower())))
+            problems << QStringLiteral("the screenshot was not written");
+        problems << problemsIn(&about);
+        about.close();
+    };
+    form->WzdHelpClick();
+    m_dialogs.shown = nullptr;
+    QVERIFY(opened);
+    QVERIFY2(m_dialogs.asked.isEmpty(), qPrintable(m_dialogs.asked.join(QLatin1Char('\n'))));
     problems.removeDuplicates();
     QVERIFY2(problems.isEmpty(), qPrintable(QLatin1Char('\n') + problems.join(QLatin1Char('\n'))));
 }
