@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <csignal>
@@ -88,11 +89,12 @@ TemporaryKind kindOf(const QString &name)
 {
     if (name.startsWith(PendingFile::temporaryPrefix()))
         return TemporaryKind::Ours;
-    // ziplib: ARCHIVE.ziplib-XXXXXX (mkstemp); unzlib: .NAME.unzlib-partial
-    const qsizetype at = name.lastIndexOf(QLatin1String(".ziplib-"));
-    if ((at > 0 && name.size() - at == 14) || (name.startsWith('.') && name.endsWith(QLatin1String(".unzlib-partial"))))
-        return TemporaryKind::Library;
-    return TemporaryKind::None;
+    // ziplib: ARCHIVE.ziplib-XXXXXX (mkstemp); unzlib: .NAME.<12 random
+    // letters and digits>.unzlib-partial. Only those exact shapes, so that a
+    // file of the user's that merely looks alike is never taken for ours.
+    static const QRegularExpression libraryTemporary(
+        QStringLiteral("^(.+\\.ziplib-[A-Za-z0-9]{6}|\\..+\\.[0-9a-z]{12}\\.unzlib-partial)$"));
+    return libraryTemporary.match(name).hasMatch() ? TemporaryKind::Library : TemporaryKind::None;
 }
 
 // The process id in ".mantole-PID-…", or 0.
