@@ -6,6 +6,7 @@
 // Exit codes: 0 success, 1 error, 2 cancelled; in silent mode the exit code
 // of the command run after extraction.
 
+#include "CommandLine.h"
 #include "Extractor.h"
 #include "SfxHeader.h"
 #include "StubArchive.h"
@@ -545,7 +546,7 @@ int afterExtraction(App &app)
         tell(app, L"The files were extracted to " + app.folder + L".", MB_ICONINFORMATION);
     if (app.command.empty())
         return kSuccess;
-    const std::wstring command = replaceAll(app.command, L"><", withBackslash(app.folder));
+    const std::wstring command = stubcommand::expandFolderMarks(app.command, withBackslash(app.folder));
     if (!silent && app.options.has(zipformat::SfxHeader::AskCmdLine) && !app.window
         && MessageBoxW(nullptr, (L"Run " + command + L" now?").c_str(), app.options.caption.c_str(),
                        MB_YESNO | MB_ICONQUESTION) != IDYES)

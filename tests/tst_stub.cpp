@@ -2,6 +2,7 @@
 // engine from archives made by Info-ZIP zip extract, test and list as they
 // should, and refuse what they must.
 
+#include "../stub/CommandLine.h"
 #include "Fixtures.h"
 #include "PeImage.h"
 #include "ScriptedHost.h"
@@ -31,9 +32,11 @@ QString windowsPath(const QString &path)
     return QStringLiteral("Z:") + QString(path).replace('/', '\\');
 }
 
-Run runStub(const QString &exe, const QStringList &args)
+Run runStub(const QString &exe, const QStringList &args, const QString &workingFolder = QString())
 {
     QProcess wine;
+    if (!workingFolder.isEmpty())
+        wine.setWorkingDirectory(workingFolder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(MANTOLE_WINE_PREFIX));
     env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
@@ -106,6 +109,10 @@ private slots:
     void findsArchiveBeforeCodeSignature();
     void silentModeReturnsCommandExitCode();
     void commandRunsInExtractionFolder();
+    void folderMarksQuoted_data();
+    void folderMarksQuoted();
+    void commandWorksInFolderWithBlanks_data();
+    void commandWorksInFolderWithBlanks();
     void archiveSimplyAppended();
     void shippedStubTakesIcons();
 
@@ -333,6 +340,76 @@ void TestStub::commandRunsInExtractionFolder()
                                 QStringLiteral("pass word")});
     QCOMPARE(r.exitCode, 0);
     QVERIFY(QFile::exists(out + QStringLiteral("/copied.txt")));
+}
+
+void TestStub::folderMarksQuoted_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("expected");
+    const QString plain = QStringLiteral("C:\\Demo\\");
+    const QString blanks = QStringLiteral("C:\\Program Files\\Demo\\");
+    QTest::newRow("start, no blank") << "><setup.bat /q" << plain << "C:\\Demo\\setup.bat /q";
+    QTest::newRow("start, blank") << "><setup.bat /q" << blanks << "\"C:\\Program Files\\Demo\\setup.bat\" /q";
+    QTest::newRow("middle, no blank") << "cmd /c copy ><a.txt b.txt" << plain << "cmd /c copy C:\\Demo\\a.txt b.txt";
+    QTest::newRow("middle, blank") << "cmd /c copy ><a.txt b.txt" << blanks
+                                   << "cmd /c copy \"C:\\Program Files\\Demo\\a.txt\" b.txt";
+    QTest::newRow("inside a word, blank") << "setup.exe /dir=>< /q" << blanks
+                                          << "setup.exe \"/dir=C:\\Program Files\\Demo\\\\\" /q";
+    QTest::newRow("alone at the end, blank") << "explorer ><" << blanks
+                                             << "explorer \"C:\\Program Files\\Demo\\\\\"";
+    QTest::newRow("alone at the end, no blank") << "explorer ><" << plain << "explorer C:\\Demo\\";
+    QTest::newRow("inside quotes, blank") << "\"><my setup.exe\" /q" << blanks
+                                          << "\"C:\\Program Files\\Demo\\my setup.exe\" /q";
+    QTest::newRow("inside quotes, no blank") << "\"><setup.exe\" /q" << plain << "\"C:\\Demo\\setup.exe\" /q";
+    QTest::newRow("quotes in the middle of a word") << "/log=\"><log.txt\"" << blanks
+                                                    << "/log=\"C:\\Program Files\\Demo\\log.txt\"";
+    QTest::newRow("two marks in one word") << "/a=><x;><y" << blanks
+                                           << "\"/a=C:\\Program Files\\Demo\\x;C:\\Program Files\\Demo\\y\"";
+    QTest::newRow("no mark, blanks kept") << "cmd  /c\texit 3" << blanks << "cmd  /c\texit 3";
+    QTest::newRow("folder holding a mark-like text") << "><a ><b" << "C:\\x><y\\"
+                                                     << "C:\\x><y\\a C:\\x><y\\b";
+}
+
+void TestStub::folderMarksQuoted()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, folder);
+    QFETCH(QString, expected);
+    QCOMPARE(QString::fromStdWString(stubcommand::expandFolderMarks(command.toStdWString(), folder.toStdWString())),
+             expected);
+}
+
+void TestStub::commandWorksInFolderWithBlanks_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("made");
+    QTest::newRow("start, no blank") << "out" << "><setup.bat /q" << "ran.txt";
+    QTest::newRow("start, blanks") << "Program Files/My Demo" << "><setup.bat /q" << "ran.txt";
+    QTest::newRow("middle and quoted, no blank") << "out" << "cmd.exe /c copy ><empty.txt \"><copied two.txt\""
+                                                 << "copied two.txt";
+    QTest::newRow("middle and quoted, blanks") << "Program Files/My Demo"
+                                               << "cmd.exe /c copy ><empty.txt \"><copied two.txt\""
+                                               << "copied two.txt";
+}
+
+void TestStub::commandWorksInFolderWithBlanks()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, command);
+    QFETCH(QString, made);
+    const QString tree = m_dir->filePath(QStringLiteral("setup"));
+    writeFile(tree + QStringLiteral("/empty.txt"), QByteArray());
+    writeFile(tree + QStringLiteral("/setup.bat"), "@echo off\r\nif \"%1\"==\"/q\" echo ran> \"%~dp0ran.txt\"\r\n");
+    const QString archive = m_dir->filePath(QStringLiteral("setup.zip"));
+    zip(tree, {QStringLiteral("-qr"), archive, QStringLiteral(".")});
+    const QString exe = makeExe(archive, [&command](TZipArchiver &za) { za.SFXCommandLine = command; });
+    QVERIFY(!exe.isEmpty());
+    const QString out = m_dir->filePath(folder);
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out)});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(QFile::exists(out + '/' + made), qPrintable(QDir(out).entryList().join(',')));
 }
 
 void TestStub::archiveSimplyAppended()
