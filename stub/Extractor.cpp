@@ -26,6 +26,34 @@ bool isDeviceName(const std::wstring &component)
         && stem[3] >= L'1' && stem[3] <= L'9';
 }
 
+size_t rootLength(const std::wstring &path)
+{
+    auto isSlash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    size_t start = 0;
+    if (path.compare(0, 4, L"\\\\?\\") == 0) {
+        if (path.compare(4, 4, L"UNC\\") != 0)
+            return path.size() >= 7 && path[5] == L':' ? 7 : 4;
+        start = 8; // "\\?\UNC\server\share\"
+    } else if (path.size() >= 2 && isSlash(path[0]) && isSlash(path[1])) {
+        start = 2; // "\\server\share\"
+    } else if (path.size() >= 3 && path[1] == L':' && isSlash(path[2])) {
+        return 3;
+    } else if (path.size() >= 2 && path[1] == L':') {
+        return 2;
+    } else {
+        return !path.empty() && isSlash(path[0]) ? 1 : 0;
+    }
+    // Past the server and the share.
+    size_t at = start;
+    for (int part = 0; part < 2 && at < path.size(); ++part) {
+        while (at < path.size() && !isSlash(path[at]))
+            ++at;
+        if (at < path.size())
+            ++at;
+    }
+    return at;
+}
+
 } // namespace
 
 Extractor::Extractor(const StubArchive &archive, std::wstring folder, Overwrite mode, std::string password)
@@ -88,9 +116,10 @@ ExtractResult Extractor::run(const std::vector<bool> &selected, bool testOnly)
         if (selected.empty() || selected[i])
             m_total += entries[i].uncompressedSize;
     if (!testOnly && !m_folder.empty()) {
-        // The folder itself, with its parents.
+        // The folder itself, with its parents, after its root ("C:\",
+        // "\\server\share\", "\\?\C:\", "\" or none for a relative folder).
         std::wstring folder = m_folder;
-        for (size_t i = 3; i < folder.size(); ++i)
+        for (size_t i = rootLength(folder); i < folder.size(); ++i)
             if (folder[i] == L'\\') {
                 folder[i] = 0;
                 CreateDirectoryW(folder.c_str(), nullptr);

@@ -327,9 +327,25 @@ bool enoughSpace(const App &app)
     return available.QuadPart >= needed;
 }
 
+// The folder as a full path: a relative one is taken from the current
+// folder, and the command and the messages name the real folder.
+std::wstring fullPath(const std::wstring &folder)
+{
+    const DWORD size = GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return folder;
+    std::wstring path(size, L'\0');
+    const DWORD n = GetFullPathNameW(folder.c_str(), size, &path[0], nullptr);
+    if (n == 0 || n >= size)
+        return folder;
+    path.resize(n);
+    return path;
+}
+
 // Extracts with the settings in app; returns the exit code.
 int extract(App &app)
 {
+    app.folder = fullPath(app.folder);
     if (!enoughSpace(app)) {
         tell(app, L"There is not enough free space in " + app.folder + L" for these files.");
         return kError;

@@ -113,6 +113,8 @@ private slots:
     void folderMarksQuoted();
     void commandWorksInFolderWithBlanks_data();
     void commandWorksInFolderWithBlanks();
+    void relativeFolderMadeWithParents_data();
+    void relativeFolderMadeWithParents();
     void archiveSimplyAppended();
     void shippedStubTakesIcons();
 
@@ -410,6 +412,36 @@ void TestStub::commandWorksInFolderWithBlanks()
     const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out)});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QVERIFY2(QFile::exists(out + '/' + made), qPrintable(QDir(out).entryList().join(',')));
+}
+
+void TestStub::relativeFolderMadeWithParents_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("made");
+    QTest::newRow("one character") << "x" << "x";
+    QTest::newRow("two characters, then more") << "ab\\cd" << "ab/cd";
+    QTest::newRow("one-character parts") << "a\\b\\c" << "a/b/c";
+    QTest::newRow("forward slashes") << "x/yz" << "x/yz";
+    QTest::newRow("dot first") << ".\\out" << "out";
+    QTest::newRow("long first part") << "output\\deep" << "output/deep";
+}
+
+void TestStub::relativeFolderMadeWithParents()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, made);
+    const QString exe = makeExe(m_zip, [](TZipArchiver &za) {
+        za.SFXCommandLine = QStringLiteral("cmd.exe /c copy ><empty.txt ><copied.txt");
+    });
+    QVERIFY(!exe.isEmpty());
+    const QString work = m_dir->filePath(QStringLiteral("cwd"));
+    QVERIFY(QDir().mkpath(work));
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), folder, QStringLiteral("-p"),
+                                QStringLiteral("pass word")}, work);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    // The command found the files through the full path of the folder.
+    QVERIFY(QFile::remove(work + '/' + made + QStringLiteral("/copied.txt")));
+    compareTrees(m_tree, work + '/' + made);
 }
 
 void TestStub::archiveSimplyAppended()
