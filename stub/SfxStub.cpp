@@ -49,6 +49,7 @@ struct App {
     Switches switches;
     Options options;
     std::wstring folder;
+    std::wstring tempFolder; // made for this run when "><" is the proposed folder, ends with "\"
     std::wstring command;
     Overwrite overwrite = Overwrite::Ask;
     std::vector<bool> selected;
@@ -174,17 +175,86 @@ std::wstring withBackslash(std::wstring folder)
     return folder;
 }
 
-// The proposed folder: "><" is the user's temporary folder, empty the
-// folder of the program itself.
-std::wstring proposedFolder(const Options &o)
+std::wstring hex(uint32_t n)
 {
+    std::wstring text;
+    do
+        text.insert(text.begin(), L"0123456789abcdef"[n % 16]);
+    while ((n /= 16) != 0);
+    return text;
+}
+
+std::wstring userTempFolder()
+{
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return withBackslash(temp);
+}
+
+// A new folder inside the user's temporary folder, ours alone: creating a
+// folder fails when it exists, so two packages never share one.
+std::wstring makeTempFolder()
+{
+    const std::wstring temp = userTempFolder();
+    const std::wstring stem = temp + L"sfx" + hex(GetCurrentProcessId()) + L"-" + hex(GetTickCount()) + L"-";
+    for (uint32_t attempt = 0; attempt < 10000; ++attempt) {
+        const std::wstring folder = stem + hex(attempt);
+        if (CreateDirectoryW(folder.c_str(), nullptr))
+            return folder + L"\\";
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    return std::wstring();
+}
+
+// Removes the folder and everything inside it; a link to a folder is
+// removed, never what it points to.
+void removeTree(const std::wstring &folder)
+{
+    const std::wstring base = withBackslash(folder);
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((base + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring path = base + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                DeleteFileW(path.c_str());
+            else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                RemoveDirectoryW(path.c_str());
+            else
+                removeTree(path);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+// The proposed folder: "><" is a new folder inside the user's temporary
+// folder, empty the folder of the program itself.
+std::wstring proposedFolder(App &app)
+{
+    const Options &o = app.options;
     if (o.folder.empty()) {
         std::wstring path = ownPath();
         return path.substr(0, path.find_last_of(L"\\/") + 1);
     }
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, temp);
-    return replaceAll(o.folder, L"><", withBackslash(temp));
+    if (o.folder.find(L"><") == std::wstring::npos)
+        return o.folder;
+    app.tempFolder = makeTempFolder();
+    return replaceAll(o.folder, L"><", app.tempFolder.empty() ? userTempFolder() : app.tempFolder);
+}
+
+// Whether the files went to the folder made for this run.
+bool inTempFolder(const App &app)
+{
+    const std::wstring folder = withBackslash(app.folder);
+    return !app.tempFolder.empty() && folder.size() >= app.tempFolder.size()
+        && CompareStringOrdinal(folder.c_str(), static_cast<int>(app.tempFolder.size()), app.tempFolder.c_str(),
+                                static_cast<int>(app.tempFolder.size()), TRUE) == CSTR_EQUAL;
 }
 
 // Runs the command with the folder as its working folder; a document opens
@@ -567,7 +637,8 @@ int afterExtraction(App &app)
         && MessageBoxW(nullptr, (L"Run " + command + L" now?").c_str(), app.options.caption.c_str(),
                        MB_YESNO | MB_ICONQUESTION) != IDYES)
         return kSuccess;
-    const int code = runCommand(command, app.folder, silent);
+    // Files in the temporary folder are removed once the command has ended.
+    const int code = runCommand(command, app.folder, silent || inTempFolder(app));
     if (code < 0) {
         tell(app, L"The command could not be started: " + command);
         return kError;
@@ -614,7 +685,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
             return kCancelled;
     }
 
-    app.folder = app.switches.hasFolder ? app.switches.folder : proposedFolder(o);
+    app.folder = app.switches.hasFolder ? app.switches.folder : proposedFolder(app);
     app.command = o.command;
     app.overwrite = app.switches.overwriteAll ? Overwrite::Always
         : o.has(zipformat::SfxHeader::OverwriteNever)   ? Overwrite::Never
@@ -630,7 +701,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         code = static_cast<int>(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN), nullptr,
                                                 mainProc, reinterpret_cast<LPARAM>(&app)));
     app.window = nullptr;
-    if (code != kSuccess)
-        return code;
-    return afterExtraction(app);
+    if (code == kSuccess)
+        code = afterExtraction(app);
+    if (!app.tempFolder.empty()) {
+        // The temporary folder goes once its command has ended, or when the
+        // extraction did not succeed; files extracted there with no command
+        // to run stay for the user. A folder chosen instead leaves it empty.
+        SetCurrentDirectoryW(userTempFolder().c_str());
+        if (inTempFolder(app) && (code != kSuccess || !app.command.empty()))
+            removeTree(app.tempFolder);
+        else
+            RemoveDirectoryW(app.tempFolder.c_str());
+    }
+    return code;
 }

@@ -115,6 +115,7 @@ private slots:
     void commandWorksInFolderWithBlanks();
     void relativeFolderMadeWithParents_data();
     void relativeFolderMadeWithParents();
+    void temporaryFolderRemovedAfterCommand();
     void archiveSimplyAppended();
     void shippedStubTakesIcons();
 
@@ -442,6 +443,37 @@ void TestStub::relativeFolderMadeWithParents()
     // The command found the files through the full path of the folder.
     QVERIFY(QFile::remove(work + '/' + made + QStringLiteral("/copied.txt")));
     compareTrees(m_tree, work + '/' + made);
+}
+
+void TestStub::temporaryFolderRemovedAfterCommand()
+{
+    // "><" as the proposed folder: each run extracts into a new folder of
+    // its own inside the temporary folder, which is gone once the command
+    // (that saw the files there) has ended.
+    const QString seen = m_dir->filePath(QStringLiteral("seen.txt"));
+    const QString where = m_dir->filePath(QStringLiteral("where.txt"));
+    const QString exe = makeExe(m_zip, [&](TZipArchiver &za) {
+        za.SFXDefaultDir = QStringLiteral("><");
+        za.SFXCommandLine = QStringLiteral("cmd.exe /c copy ><text.txt %1 && cd > %2").arg(windowsPath(seen), windowsPath(where));
+    });
+    QVERIFY(!exe.isEmpty());
+    QStringList folders;
+    for (int run = 0; run < 2; ++run) {
+        QFile::remove(seen);
+        const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-p"), QStringLiteral("pass word")});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(Fixtures::readFile(seen), Fixtures::readFile(m_tree + QStringLiteral("/text.txt")));
+        QString folder = QString::fromLocal8Bit(Fixtures::readFile(where)).trimmed();
+        while (folder.endsWith('\\'))
+            folder.chop(1);
+        const Run unix = runStub(QStringLiteral("winepath"), {QStringLiteral("-u"), folder});
+        const QString path = unix.out.trimmed();
+        QVERIFY2(!path.isEmpty(), qPrintable(folder));
+        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+        QVERIFY2(QFileInfo(QFileInfo(path).path()).isDir(), qPrintable(path)); // inside the temporary folder
+        folders << path;
+    }
+    QVERIFY2(folders[0] != folders[1], qPrintable(folders.join(' ')));
 }
 
 void TestStub::archiveSimplyAppended()
