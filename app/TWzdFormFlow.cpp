@@ -4,10 +4,13 @@
 
 #include "AutoCompleteComboBox.h"
 #include "ComboHistory.h"
+#include "FileManagerEntries.h"
 #include "FonctionsUtiles.h"
 #include "PathLabel.h"
 #include "PrivateProfile.h"
 #include "ProgressLabel.h"
+#include "RegistryStore.h"
+#include "ShellRegister.h"
 #include "TLanguage.h"
 #include "TNotebook.h"
 
@@ -301,6 +304,25 @@ void TWzdForm::WzdEndClick()
 
 void TWzdForm::CbShellClick()
 {
-    m_iniFile->writeBool(QStringLiteral("wzd"), QStringLiteral("zip2exe"), CbShell->isChecked());
+    // Runs from a check box (and at start-up for a stored "1", which
+    // registers again for the folder the program is in now): a failure is
+    // said, never thrown into the event loop.
+    try {
+        m_iniFile->writeBool(QStringLiteral("wzd"), QStringLiteral("zip2exe"), CbShell->isChecked());
+        RegistryStore registry;
+        FileManagerEntries entries = FileManagerEntries::forUser();
+        if (CbShell->isChecked()) {
+            ShellRegister(registry, Paths.folder);
+            if (!entries.install(Paths.folder, ShellMenuTexts::fromLanguageFile(m_lg->FN)))
+                m_dialogs->error(this, QStringLiteral("Ne peut écrire dans %1").arg(entries.error()));
+        } else {
+            ShellUnregister(registry);
+            entries.uninstall();
+        }
+    } catch (const ProfileWriteError &e) {
+        m_dialogs->error(this, e.message());
+    } catch (const RegistryWriteError &e) {
+        m_dialogs->error(this, e.message());
+    }
 }
 

@@ -9,7 +9,7 @@
 set -euo pipefail
 
 build=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev shared-mime-info zlib1g-dev python3 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev)
-test=(zip unzip p7zip-full wine wine64 xvfb xdotool x11-apps imagemagick dosfstools)
+test=(zip unzip p7zip-full wine wine64 xvfb xdotool x11-apps imagemagick dosfstools desktop-file-utils)
 bench=(hyperfine time)
 fuzz=(clang libclang-rt-14-dev)
 
