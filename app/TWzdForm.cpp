@@ -640,6 +640,7 @@ void TWzdForm::connectHandlers()
     connect(Color, &QAction::triggered, this, &TWzdForm::ColorClick);
     for (QLabel *label : {Lb3dAdd, Lb3dDel})
         label->installEventFilter(this);
+
     connect(FormatDate, &QMenu::aboutToShow, this, &TWzdForm::FormatDateClick);
     connect(JJMM, &QAction::triggered, this, &TWzdForm::JJMMClick);
     connect(MMJJ, &QAction::triggered, this, &TWzdForm::MMJJClick);

@@ -18,6 +18,7 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -248,6 +249,7 @@ private:
     QString m_heading;      // of the contents grid
     QString m_lastFilter;   // of the last open dialog
     QString m_helpFile;     // in the program's folder
-    const QEvent *m_keyHandled = nullptr; // the press of Escape or F1 acted on
+    const QEvent *m_keyEvent = nullptr; // the last key press seen, and where
+    QPointer<QWidget> m_keyReceiver;
     bool m_closing = false;
 };

@@ -253,19 +253,20 @@ bool TWzdForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ToolTip && !AffichageHint->isChecked())
         return true; // tips switched off
-    if (event->type() == QEvent::KeyRelease)
-        m_keyHandled = nullptr;
     if (event->type() == QEvent::KeyPress && watched->isWidgetType()
-        && static_cast<QWidget *>(watched)->window() == this && event != m_keyHandled) {
+        && static_cast<QWidget *>(watched)->window() == this) {
         // The form sees every key first: Escape acts as the end button and
         // F1 opens help; the key still goes on to the focused control. A
-        // press travelling up through the parents is the same event: it is
-        // handled once, until the key is released.
+        // press not taken goes on up to the parents as the same event: only
+        // its first delivery counts, even when a question opened meanwhile.
+        auto *receiver = static_cast<QWidget *>(watched);
+        const bool passedUp = event == m_keyEvent && m_keyReceiver && receiver != m_keyReceiver
+            && receiver->isAncestorOf(m_keyReceiver);
+        m_keyEvent = event;
+        m_keyReceiver = receiver;
         const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Escape || key == Qt::Key_F1) {
-            m_keyHandled = event;
+        if (!passedUp && (key == Qt::Key_Escape || key == Qt::Key_F1))
             FormKeyDown(key);
-        }
     }
     if (event->type() == QEvent::MouseButtonRelease && (watched == Lb3dAdd || watched == Lb3dDel)) {
         watched == Lb3dAdd ? AddClick() : Delete();

@@ -80,7 +80,12 @@ private:
     void showPage(Page page) { m_form->NoteBook1->SetPageIndex(page); }
     QString work(const char *name) const { return m_box->work + QLatin1String(name); }
     void drop(const QStringList &files);
-    void pressKey(Qt::Key key) { QTest::keyClick(m_form.get(), key); }
+    // As a keyboard does: to the focused widget, or the window when none is.
+    void pressKey(Qt::Key key)
+    {
+        QWidget *focused = QApplication::focusWidget();
+        QTest::keyClick(focused && focused->window() == m_form.get() ? focused : m_form.get(), key);
+    }
     QAction *action(const QString &name) const
     {
         auto *a = m_form->findChild<QAction *>(name);
