@@ -51,7 +51,15 @@ TAbout::TAbout(const Texts &texts, QWidget *parent) : QDialog(parent)
     translatorLine->setWordWrap(false);
     LbWebTrans = label(thanks, "LbWebTrans", texts.translator);
     LbWebTrans->setToolTip(texts.translatorHint);
-    auto *credits = label(thanks, "Label5", QStringLiteral("- zlib, Qt"));
+    // The credited parties' pages, opened with the desktop's browser.
+    auto *credits = label(thanks, "Label5",
+                          QStringLiteral("- <a href=\"https://zlib.net/\">zlib</a>, <a href=\"https://www.qt.io/\">Qt</a>"));
+    credits->setTextFormat(Qt::RichText);
+    credits->setCursor(Qt::PointingHandCursor);
+    connect(credits, &QLabel::linkActivated, this, [this](const QString &link) {
+        if (openUrl)
+            openUrl(QUrl(link));
+    });
     auto *thanksLayout = new QVBoxLayout(thanks);
     thanksLayout->addWidget(credits);
     auto *translator = new QHBoxLayout;

@@ -89,6 +89,12 @@ void TestSmallDialogs::aboutBox()
     QCOMPARE(about.Label11->text(), QStringLiteral("Version : 1.4.0.0"));
     QCOMPARE(about.LbWebTrans->text(), QStringLiteral("Ana"));
     QCOMPARE(about.LbWebTrans->toolTip(), QStringLiteral("the translator"));
+    QList<QUrl> opened;
+    about.openUrl = [&opened](const QUrl &url) { opened << url; };
+    auto *credits = about.findChild<QLabel *>(QStringLiteral("Label5"));
+    QVERIFY(credits);
+    emit credits->linkActivated(QStringLiteral("https://zlib.net/"));
+    QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("https://zlib.net/"))});
     int helpAsked = 0;
     about.openHelp = [&helpAsked] { ++helpAsked; };
     about.BttnHlp->click();
