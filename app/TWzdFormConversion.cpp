@@ -61,6 +61,25 @@ void TWzdForm::ZipToExe()
 
 void TWzdForm::GoForExe()
 {
+    // An entry the stub cannot extract makes an executable that fails on
+    // the user's machine: refused before anything is written, the entries
+    // named (the first few; the box must fit on the screen).
+    {
+        TZipArchiver probe;
+        probe.setZipFileName(SourceFile);
+        const std::vector<TZipArchiver::StubRefusal> refused = probe.EntriesTheStubCannotExtract();
+        if (!refused.empty()) {
+            constexpr size_t kNamed = 10;
+            QString text = languageMessage(QStringLiteral("Msg_StubCannotExtract"));
+            for (size_t i = 0; i < refused.size() && i < kNamed; ++i)
+                text += QStringLiteral("\n%1 (%2)").arg(refused[i].FileName, refused[i].Reason);
+            if (refused.size() > kNamed)
+                text += QStringLiteral("\n\u2026 (+%1)").arg(refused.size() - kNamed);
+            m_dialogs->error(this, text);
+            ConvertResult = -1;
+            return;
+        }
+    }
     // The engine's copy says nothing itself; without a word here the last
     // page would show a failure with no reason.
     const auto copyFailed = [this](int result, const QString &source, const QString &destination) {

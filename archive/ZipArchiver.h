@@ -221,6 +221,16 @@ public:
     // or with CreatingEmptySFX an executable holding an empty archive into
     // ZipFileName itself. 0 on success, else a negative result code.
     int WriteSFX();
+    // The listed entries the extractor stub cannot take, each with why: the
+    // stub inflates stored and deflated data under the traditional password
+    // scheme only. Empty when the whole archive comes out on Windows.
+    struct StubRefusal {
+        QString FileName;
+        QString Reason; // "bzip2 compression", "AES encryption", ...
+    };
+    std::vector<StubRefusal> EntriesTheStubCannotExtract() const;
+    // Why the stub cannot extract this entry, or empty when it can.
+    static QString StubRefusalReason(const ZipDirEntry &entry);
     // Writes the archive inside the executable ZipFileName to a .zip beside
     // it and reads the options header back into the SFX properties.
     int StripSFX();

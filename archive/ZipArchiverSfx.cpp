@@ -134,6 +134,52 @@ bool TZipArchiver::shiftFitsInOffsets(const EOCRecord &record, int64_t shift) co
         || fits(record.classic.centralDirOffset);
 }
 
+QString TZipArchiver::StubRefusalReason(const ZipDirEntry &entry)
+{
+    // Bit 6: PKWARE's strong encryption; the certificate-based schemes are
+    // nothing the stub knows.
+    if (entry.Flags & 0x0040)
+        return QStringLiteral("strong encryption");
+    // WinZip's AES puts 99 in the method field and the real method in its
+    // 0x9901 extra field; whatever that one is, the stub cannot decrypt.
+    if (entry.Method == 99)
+        return QStringLiteral("AES encryption");
+    switch (entry.Method) {
+    case 0:
+    case 8: return QString();
+    case 1: return QStringLiteral("shrink compression");
+    case 2:
+    case 3:
+    case 4:
+    case 5: return QStringLiteral("reduce compression");
+    case 6: return QStringLiteral("implode compression");
+    case 9: return QStringLiteral("Deflate64 compression");
+    case 10: return QStringLiteral("PKWARE DCL implode compression");
+    case 12: return QStringLiteral("bzip2 compression");
+    case 14: return QStringLiteral("LZMA compression");
+    case 16: return QStringLiteral("IBM z/OS CMPSC compression");
+    case 18: return QStringLiteral("IBM TERSE compression");
+    case 19: return QStringLiteral("IBM LZ77 compression");
+    case 93: return QStringLiteral("Zstandard compression");
+    case 95: return QStringLiteral("XZ compression");
+    case 96: return QStringLiteral("JPEG compression");
+    case 97: return QStringLiteral("WavPack compression");
+    case 98: return QStringLiteral("PPMd compression");
+    default: return QStringLiteral("compression method %1").arg(entry.Method);
+    }
+}
+
+std::vector<TZipArchiver::StubRefusal> TZipArchiver::EntriesTheStubCannotExtract() const
+{
+    std::vector<StubRefusal> refused;
+    if (m_zipFileName.isEmpty())
+        return refused;
+    for (const ZipDirEntry &e : m_entries)
+        if (QString reason = StubRefusalReason(e); !reason.isEmpty())
+            refused.push_back({e.FileName, std::move(reason)});
+    return refused;
+}
+
 int TZipArchiver::WriteSFX()
 {
     SystemError::clear();

@@ -104,6 +104,19 @@ bool makeWorkingCopy(TZipArchiver &za, const QString &source, const QString &cop
     return za.CopyZipFile(source, copy) == 0;
 }
 
+// The archive's entries the stub cannot extract, one line each, or empty.
+// An archive that cannot be listed says nothing here: the conversion reports
+// it in its own words.
+QString stubRefusals(const QString &archive)
+{
+    TZipArchiver probe;
+    probe.setZipFileName(archive);
+    QString lines;
+    for (const TZipArchiver::StubRefusal &r : probe.EntriesTheStubCannotExtract())
+        lines += QStringLiteral("\n  %1: %2").arg(r.FileName, r.Reason);
+    return lines;
+}
+
 QStringList entryNames(const TZipArchiver &za)
 {
     QStringList names;
@@ -394,7 +407,8 @@ const char *SfxCommand::usage()
            "      --title TEXT, --folder DIR | --temp-folder, --message TEXT [--buttons okcancel|yesno],\n"
            "      --command CMD [--ask-command], --overwrite ask|always|never [--hide-overwrite],\n"
            "      --no-success, --autorun, --pick-files, --check-size | --no-check-size (on by default),\n"
-           "      --icon FILE[:INDEX], --stub FILE, --output FILE.exe, --replace\n"
+           "      --icon FILE[:INDEX], --stub FILE, --output FILE.exe, --replace,\n"
+           "      --force (writes it even with entries the executable cannot extract)\n"
            "  mantole-cli to-zip FILE.exe [--keep] [--output FILE.zip]\n"
            "      Writes the archive inside a self-extracting executable and prints its options.\n"
            "      The executable is erased unless --keep.\n"
@@ -408,7 +422,7 @@ int SfxCommand::runToExe(const QStringList &args)
                       {"--title", "--folder", "--message", "--buttons", "--command", "--overwrite", "--icon",
                        "--stub", "--output"},
                       {"--temp-folder", "--ask-command", "--hide-overwrite", "--no-success", "--autorun",
-                       "--pick-files", "--check-size", "--no-check-size", "--replace"});
+                       "--pick-files", "--check-size", "--no-check-size", "--replace", "--force"});
     if (!a.error().isEmpty())
         return fail("to-exe", a.error());
     const std::optional<QString> archive = CliFiles::readableFile("to-exe", a.file());
@@ -419,6 +433,15 @@ int SfxCommand::runToExe(const QStringList &args)
                                                     : withSuffix(*archive, QStringLiteral(".exe")));
     if (!output)
         return 1;
+
+    // An entry the stub cannot extract fails on the user's machine, long
+    // after this run: said now, and written only when asked for.
+    if (!a.has(QStringLiteral("--force")))
+        if (const QString refused = stubRefusals(*archive); !refused.isEmpty())
+            return fail("to-exe", QStringLiteral("the executable could not extract these entries of %1 "
+                                                 "(it takes stored and deflated entries, with or without "
+                                                 "the traditional ZIP password); --force writes it anyway:%2")
+                                      .arg(*archive, refused));
 
     TerminalHost host;
     TZipArchiver za(&host);

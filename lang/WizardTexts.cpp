@@ -124,6 +124,7 @@ const QStringList &MessageKeys()
         QStringLiteral("Msg_ZiporExeExist"),
         QStringLiteral("Msg_ExeToZIp"),
         QStringLiteral("Msg_StartFailed"),
+        QStringLiteral("Msg_StubCannotExtract"),
         QStringLiteral("sTempFolder"),
         QStringLiteral("Typ_ZipExeDialog"),
         QStringLiteral("Typ_ExeDllIcoDialog"),

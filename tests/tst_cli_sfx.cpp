@@ -57,6 +57,8 @@ private slots:
     void fullDiskSaysWhy();
     void anyIconIsBroughtToTheStubsForm_data();
     void anyIconIsBroughtToTheStubsForm();
+    void entriesTheStubCannotExtract_data();
+    void entriesTheStubCannotExtract();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -283,6 +285,73 @@ void TestCliSfx::anyIconIsBroughtToTheStubsForm()
     QCOMPARE(written.size(), 766);
     QCOMPARE(Fixtures::getU32(written, 6 + 8), 744u); // one image of 744 bytes
     QCOMPARE(quint8(written[22 + 14]), quint8(4)); // 4 bits per pixel
+}
+
+void TestCliSfx::entriesTheStubCannotExtract_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<QStringList>("refused"); // the lines naming them; none when written
+    QTest::addColumn<QStringList>("spared");  // entries the message must not name
+    const QStringList both{QStringLiteral("docs\\notes.txt"), QStringLiteral("readme.txt")};
+    const auto lines = [](const QStringList &names, const QString &reason) {
+        QStringList out;
+        for (const QString &n : names)
+            out << QStringLiteral("  %1: %2").arg(n, reason);
+        return out;
+    };
+    QTest::newRow("bzip2") << "bzip2.zip" << false << lines(both, "bzip2 compression")
+                           << QStringList{"docs\\deep\\empty.txt"};
+    QTest::newRow("LZMA") << "lzma.zip" << false << lines(both, "LZMA compression")
+                          << QStringList{"docs\\deep\\empty.txt"};
+    QTest::newRow("Deflate64") << "deflate64.zip" << false << lines(both, "Deflate64 compression")
+                               << QStringList{"docs\\deep\\empty.txt"};
+    QTest::newRow("AES") << "aes.zip" << false
+                         << lines(QStringList{"docs\\deep\\empty.txt"} + both, "AES encryption") << QStringList();
+    QTest::newRow("one bzip2 among deflated") << "one-bzip2.zip" << false
+                                              << lines({"docs\\notes.txt"}, "bzip2 compression")
+                                              << QStringList{"readme.txt", "data.bin", "empty.txt"};
+    QTest::newRow("deflated and stored") << "plain.zip" << false << QStringList() << QStringList();
+    QTest::newRow("traditional password") << "encrypted.zip" << false << QStringList() << QStringList();
+    QTest::newRow("bzip2 forced") << "bzip2.zip" << true << QStringList() << QStringList();
+    QTest::newRow("AES forced") << "aes.zip" << true << QStringList() << QStringList();
+}
+
+void TestCliSfx::entriesTheStubCannotExtract()
+{
+    QFETCH(QString, fixture);
+    QFETCH(bool, force);
+    QFETCH(QStringList, refused);
+    QFETCH(QStringList, spared);
+    const QString zip = m_dir->filePath(QStringLiteral("setup.zip"));
+    const QString exe = m_dir->filePath(QStringLiteral("setup.exe"));
+    QVERIFY(QFile::copy(Fixtures::path(fixture), zip));
+    QStringList args{QStringLiteral("to-exe"), zip, QStringLiteral("--stub"), Fixtures::path(QStringLiteral("stub64.bin"))};
+    if (force)
+        args << QStringLiteral("--force");
+    const Run r = cli(args);
+    const QString err = QString::fromUtf8(r.err);
+    QCOMPARE(Fixtures::readFile(zip), Fixtures::read(fixture));
+    if (refused.isEmpty()) {
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(r.out, (exe + QLatin1Char('\n')).toUtf8());
+        // The executable holds the archive as it was.
+        const QString back = m_dir->filePath(QStringLiteral("back.zip"));
+        const Run b = cli({QStringLiteral("to-zip"), exe, QStringLiteral("--keep"), QStringLiteral("--output"), back});
+        QVERIFY2(b.exitCode == 0, b.err.constData());
+        QCOMPARE(Fixtures::readFile(back), Fixtures::read(fixture));
+        return;
+    }
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(err.startsWith(QStringLiteral("mantole-cli to-exe: ")), r.err.constData());
+    QVERIFY2(err.contains(zip) && err.contains(QStringLiteral("--force")), r.err.constData());
+    const QStringList said = err.split(QLatin1Char('\n'));
+    for (const QString &line : refused)
+        QVERIFY2(said.contains(line), qPrintable(line + QStringLiteral(" missing from:\n") + err));
+    for (const QString &name : spared)
+        QVERIFY2(!err.contains(name), qPrintable(name + QStringLiteral(" named in:\n") + err));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("photos.zip"), QStringLiteral("setup.zip")}));
 }
 
 QTEST_GUILESS_MAIN(TestCliSfx)

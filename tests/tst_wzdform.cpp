@@ -114,6 +114,8 @@ private slots:
     void startsTheNewExecutable();
     void failedCopy_data();
     void failedCopy();
+    void entriesTheStubCannotExtract_data();
+    void entriesTheStubCannotExtract();
     void endButtonBeforeLastPage_data();
     void endButtonBeforeLastPage();
     void backFromEndUndoes_data();
@@ -834,6 +836,41 @@ void TestWzdForm::failedCopy()
     QCOMPARE(m_dialogs->host.shown, QStringList{said + name});
     QVERIFY(!QFileInfo::exists(m_form->DestExeFile));
     // Back has nothing of this run to undo.
+    pressBack();
+    QCOMPARE(page(), TWzdForm::paRunFile);
+}
+
+void TestWzdForm::entriesTheStubCannotExtract_data()
+{
+    QTest::addColumn<bool>("keep");
+    QTest::newRow("copy kept") << true;
+    QTest::newRow("in place") << false;
+}
+
+// One bzip2 entry among deflated ones: the error names it and only it, and
+// nothing is written or taken away.
+void TestWzdForm::entriesTheStubCannotExtract()
+{
+    QFETCH(bool, keep);
+    QVERIFY(QFile::remove(m_archive));
+    QVERIFY(QFile::copy(Fixtures::path(QStringLiteral("one-bzip2.zip")), m_archive));
+    start();
+    walkTo(TWzdForm::paName);
+    widget<QCheckBox>("CbKeepZip")->setChecked(keep);
+    walkTo(TWzdForm::paEnd);
+    const auto listing = [this] {
+        return QDir(m_work).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+            + QDir(m_dest).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    const QStringList before = listing();
+    pressEnd();
+    QVERIFY(m_form->WizardFinished);
+    QCOMPARE(m_dialogs->said, QStringList{QStringLiteral("error: ") + english(QStringLiteral("Msg_StubCannotExtract"))
+                                          + QStringLiteral("\ndocs\\notes.txt (bzip2 compression)")});
+    QVERIFY(m_form->ConvertResult != 0);
+    QCOMPARE(widget<ProgressLabel>("DRLabel3")->text(), english(QStringLiteral("Cap_3dCreateErr")));
+    QCOMPARE(listing(), before);
+    QCOMPARE(bytesOf(m_archive), Fixtures::read(QStringLiteral("one-bzip2.zip")));
     pressBack();
     QCOMPARE(page(), TWzdForm::paRunFile);
 }
