@@ -4,8 +4,8 @@
 #include "TWzdForm.h"
 
 #include "AutoCompleteComboBox.h"
-#include "SfxIcon.h"
 #include "TLanguage.h"
+#include "ZipToExeOptions.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -24,39 +24,26 @@ QString withExtension(const QString &path, const QString &extension)
 
 void TWzdForm::ZipToExe()
 {
-    TZipArchiver &za = *m_za;
-    za.SFXOptions = SFXOpts();
-    za.SFXCaption = EdTitre->text();
-    if (!CbAskFiles->isChecked())
-        za.SFXOptions.insert(SFXAskFiles);
-    if (CbAutoRun->isChecked())
-        za.SFXOptions.insert(SFXAutoRun);
-    za.setSFXIcon(SfxIcon::fromImage(m_iconPicture));
-    za.SFXMessage.clear();
-    if (!CbSuccesMsg->isChecked())
-        za.SFXOptions.insert(SFXNoSuccessMsg);
-    if (CbSFXMsg->isChecked()) {
-        if (CbOkEsc->isChecked())
-            za.SFXMessage = QString(QChar(1));
-        if (CbYesNo->isChecked())
-            za.SFXMessage = QString(QChar(2));
-        za.SFXMessage += EdMsgSfx->text();
-    }
-    za.SFXDefaultDir = ComboDefDirExtr->currentText().contains(languageMessage(QStringLiteral("sTempFolder")))
+    // The same mapping as mantole-shell's, from the pages instead of the
+    // saved settings.
+    ZipToExeOptions options;
+    options.caption = EdTitre->text();
+    options.askFiles = CbAskFiles->isChecked();
+    options.autoRun = CbAutoRun->isChecked();
+    options.icon = m_iconPicture;
+    options.successMessage = CbSuccesMsg->isChecked();
+    options.showMessage = CbSFXMsg->isChecked();
+    options.okCancel = CbOkEsc->isChecked();
+    options.yesNo = CbYesNo->isChecked();
+    options.message = EdMsgSfx->text();
+    options.defaultDir = ComboDefDirExtr->currentText().contains(languageMessage(QStringLiteral("sTempFolder")))
         ? QStringLiteral("><")
         : ComboDefDirExtr->currentText();
-    if (CbRunAFile->isChecked()) {
-        za.SFXCommandLine = CommandToRun;
-        za.SFXOptions.insert(SFXAskCmdLine);
-    } else {
-        za.SFXCommandLine.clear();
-    }
-    za.SFXOverWriteMode = OvrConfirm;
-    if (CBForceOverWrite->isChecked()) {
-        za.SFXOverWriteMode = OvrAlways;
-        za.SFXOptions.insert(SFXHideOverWriteBox);
-    }
-    ConvertResult = za.WriteSFX();
+    options.runFile = CbRunAFile->isChecked();
+    options.command = CommandToRun;
+    options.forceOverwrite = CBForceOverWrite->isChecked();
+    options.applyTo(*m_za);
+    ConvertResult = m_za->WriteSFX();
 }
 
 void TWzdForm::GoForExe()

@@ -9,6 +9,7 @@
 #include "RegistryStore.h"
 #include "TLanguage.h"
 #include "TitleBand.h"
+#include "ZipToExeOptions.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -59,12 +60,8 @@ void TWzdForm::LoadGlobalSet()
     CbAutoRun->setChecked(flag("autorun", false));
     CBForceOverWrite->setChecked(flag("sow", false));
     CbRunAFile->setChecked(flag("runfile", false));
-    CommandToRun = text("scmd");
     // A command stored with the folder in front of "><" keeps what follows.
-    // Cut before changing case: an upper-case form may be longer ("ß").
-    const int marker = CommandToRun.indexOf(QLatin1String("><"));
-    if (marker >= 0)
-        CommandToRun = CommandToRun.mid(marker + 2).toUpper();
+    CommandToRun = ZipToExeOptions::storedCommand(text("scmd"));
     EDCmdLn->setText(CommandToRun);
     Animate->setChecked(flag("gifanime", true));
     PictureFile = text("img", Paths.defaultPictureFile);

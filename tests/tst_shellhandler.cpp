@@ -241,7 +241,7 @@ void TestShellHandler::existingArchiveNeedsAYes()
 void TestShellHandler::damagedArchiveIsSaid()
 {
     const QString archive = m_home->path() + QStringLiteral("/broken.zip");
-    QVERIFY(write(archive, QByteArray("PK\x03\x04 not really an archive", 30)));
+    QVERIFY(write(archive, QByteArray("PK\x03\x04") + QByteArray(" not really an archive")));
     storeShellValues(QStringLiteral("1"), QStringLiteral("1"), QString());
     ShellHandlerSettings settings = ShellHandlerSettings::load(QStringLiteral("/nowhere/"));
     settings.iniFileName = m_program + QStringLiteral("MANTOLE.INI");
