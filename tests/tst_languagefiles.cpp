@@ -6,6 +6,7 @@
 #include "WizardTexts.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QTest>
 
 class TestLanguageFiles : public QObject {
@@ -14,6 +15,8 @@ class TestLanguageFiles : public QObject {
 private slots:
     void everyTextIsThere_data();
     void everyTextIsThere();
+    void buttonsShownTogetherHaveTheirOwnKeys_data() { everyTextIsThere_data(); }
+    void buttonsShownTogetherHaveTheirOwnKeys();
 };
 
 void TestLanguageFiles::everyTextIsThere_data()
@@ -60,6 +63,47 @@ void TestLanguageFiles::everyTextIsThere()
         }
     }
     QVERIFY(!file.readString(QStringLiteral("reg"), QStringLiteral("key"), QString()).isEmpty());
+}
+
+void TestLanguageFiles::buttonsShownTogetherHaveTheirOwnKeys()
+{
+    // Two buttons on screen with the same Alt letter make it move the focus
+    // between them instead of pressing one.
+    QFETCH(QString, fileName);
+    const PrivateProfile file(fileName);
+    TLanguage language;
+    language.FN = fileName;
+    const auto key = [](const QString &text) {
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
+    };
+    const auto caption = [&](const char *path) {
+        return file.readString(QStringLiteral("Translations"), QLatin1String(path), QString());
+    };
+    const QStringList strip = {caption("WzdForm.Wzd.Backcaption"), caption("WzdForm.Wzd.Nextcaption"),
+                               caption("WzdForm.Wzd.Helpcaption")};
+    // The end button reads Cancel, or the closing text once Finish has run
+    // (on every page after Back); Finish is on the last page alone, which
+    // has no buttons of its own.
+    const QStringList endButton = {caption("WzdForm.Wzd.Abortcaption"), language.ReadMessage(QStringLiteral("Wzd_Quit"))};
+    const QList<QStringList> pageButtons = {{},
+                                            {caption("WzdForm.BtnView.caption"), caption("WzdForm.BtnTest.caption")},
+                                            {caption("WzdForm.BtnMsg.caption")},
+                                            {caption("WzdForm.BtnExeZip.caption")}};
+    QList<QStringList> together;
+    for (const QStringList &page : pageButtons)
+        for (const QString &end : endButton)
+            together << strip + page + QStringList{end};
+    together << strip + QStringList{caption("WzdForm.Wzd.Readycaption")};
+    for (const QStringList &shown : together) {
+        QSet<QChar> keys;
+        for (const QString &text : shown) {
+            const QChar letter = key(text);
+            QVERIFY2(!letter.isNull(), qPrintable(text + QStringLiteral(" has no Alt letter")));
+            QVERIFY2(!keys.contains(letter), qPrintable(shown.join(QStringLiteral(" | "))));
+            keys.insert(letter);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLanguageFiles)
