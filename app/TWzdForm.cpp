@@ -463,9 +463,9 @@ void TWzdForm::FormCreate(const QStringList &arguments)
         {mnuSpanish, "espanol"}, {mnuItalian, "italiano"}, {MnuCustom, "custom"}};
     for (const auto &[item, name] : languageItems)
         item->setEnabled(QFileInfo::exists(LanguageFilePath(QLatin1String(name), Paths.folder)));
-    m_lg->FN = LanguageFilePath(m_iniFile->readString(QStringLiteral("general"), QStringLiteral("lang"),
-                                                      QStringLiteral("French")),
-                                Paths.folder);
+    const QString languageName =
+        m_iniFile->readString(QStringLiteral("general"), QStringLiteral("lang"), QStringLiteral("French"));
+    m_lg->FN = LanguageFilePath(languageName, Paths.folder);
     m_lg->Translate();
     setWindowTitle(languageMessage(QStringLiteral("Cap_paStart")));
     QDir().mkpath(Paths.tmpDir);
@@ -484,7 +484,7 @@ void TWzdForm::FormCreate(const QStringList &arguments)
     resetProgressLabels();
     m_za->Unattended = false;
     m_za->LoadZipLibrary();
-    chooseHelpFile(m_iniFile->readString(QStringLiteral("general"), QStringLiteral("lang"), QStringLiteral("French")));
+    chooseHelpFile(languageName);
     GestionParametres(arguments);
 }
 

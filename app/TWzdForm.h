@@ -59,6 +59,8 @@ public:
     ~TWzdForm() override;
 
     static const QString kWindowsDefaultFolder;
+    // The path with the extension of its file-name part replaced.
+    static QString withExtension(const QString &path, const QString &extension);
 
     // ---- State shared by the handlers ----
     ProgramFolder Paths;

@@ -11,17 +11,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
-namespace {
-
-QString withExtension(const QString &path, const QString &extension)
-{
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    const int dot = path.lastIndexOf(QLatin1Char('.'));
-    return (dot > slash ? path.left(dot) : path) + extension;
-}
-
-} // namespace
-
 void TWzdForm::ZipToExe()
 {
     // The same mapping as mantole-shell's, from the pages instead of the

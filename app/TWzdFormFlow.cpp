@@ -25,14 +25,6 @@
 
 namespace {
 
-// The path with the extension of its file-name part replaced.
-QString withExtension(const QString &path, const QString &extension)
-{
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    const int dot = path.lastIndexOf(QLatin1Char('.'));
-    return (dot > slash ? path.left(dot) : path) + extension;
-}
-
 // The folder part of a path, with its final "/".
 QString folderOf(const QString &path)
 {
@@ -41,6 +33,13 @@ QString folderOf(const QString &path)
 }
 
 } // namespace
+
+QString TWzdForm::withExtension(const QString &path, const QString &extension)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    return (dot > slash ? path.left(dot) : path) + extension;
+}
 
 void TWzdForm::WzdPageChange()
 {

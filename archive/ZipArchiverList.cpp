@@ -2,6 +2,7 @@
 
 #include "ZipArchiver.h"
 
+#include "CentralDirectoryReader.h"
 #include "OemCodePage.h"
 #include "VolumeProbe.h"
 #include "ZipMessages.h"
@@ -63,27 +64,18 @@ QString TZipArchiver::decodeStoredText(const QByteArray &raw, uint16_t flags) co
 
 namespace {
 
-// Every local record holds at least its 30-byte header and its compressed
-// data; records closer than that share bytes, as in a zip bomb that lists
-// one record under many names.
+// How many entries start inside an earlier entry's record.
 int countOverlappingRecords(const std::vector<ZipDirEntry> &entries)
 {
-    std::vector<const ZipDirEntry *> byOffset;
-    byOffset.reserve(entries.size());
+    std::vector<const ZipDirEntry *> records;
+    records.reserve(entries.size());
     for (const ZipDirEntry &e : entries)
-        byOffset.push_back(&e);
-    std::sort(byOffset.begin(), byOffset.end(), [](const ZipDirEntry *a, const ZipDirEntry *b) {
-        return a->LocalHeaderOffset < b->LocalHeaderOffset;
-    });
+        records.push_back(&e);
     int overlapping = 0;
-    uint64_t reach = 0;
-    for (size_t i = 0; i < byOffset.size(); ++i) {
-        const ZipDirEntry &e = *byOffset[i];
-        if (i > 0 && e.LocalHeaderOffset < reach)
-            ++overlapping;
-        const uint64_t end = e.LocalHeaderOffset + zipformat::LocalHeader::kSize + e.CompressedSize;
-        reach = std::max(reach, end < e.LocalHeaderOffset ? UINT64_MAX : end);
-    }
+    findOverlappingRecords(
+        records, [](const ZipDirEntry &e) { return e.LocalHeaderOffset; },
+        [](const ZipDirEntry &e) { return e.CompressedSize; },
+        [&overlapping](const ZipDirEntry &, const ZipDirEntry &) { ++overlapping; });
     return overlapping;
 }
 

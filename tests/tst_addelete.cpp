@@ -398,7 +398,7 @@ void TestAddDelete::refusals()
 void TestAddDelete::damagedEntryLeavesArchive_data()
 {
     QTest::addColumn<bool>("forDelete");
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("name");
     QTest::addColumn<int>("processed");
     // plain.zip's first local header gets a flipped signature byte.
     QTest::newRow("add") << false << "été.txt" << 0;
@@ -408,7 +408,7 @@ void TestAddDelete::damagedEntryLeavesArchive_data()
 void TestAddDelete::damagedEntryLeavesArchive()
 {
     QFETCH(bool, forDelete);
-    QFETCH(QString, spec);
+    QFETCH(QString, name);
     QFETCH(int, processed);
     Setup s;
     const QString zip = m_dir->filePath(QStringLiteral("damaged.zip"));
@@ -419,7 +419,7 @@ void TestAddDelete::damagedEntryLeavesArchive()
     const int count = s.za.Count();
     QVERIFY(count > 1);
     s.za.AddOptions = AddOpts{AddDirNames};
-    s.za.setFSpecArgs({spec});
+    s.za.setFSpecArgs({name});
     forDelete ? s.za.DeleteEntries() : s.za.AddFiles();
     QCOMPARE(s.za.ProcessedCount, processed);
     QVERIFY2(s.za.Message.contains(QLatin1String("damaged entry")), qPrintable(s.za.Message));
@@ -543,7 +543,7 @@ void TestAddDelete::keptRecordsStayByteForByte()
 void TestAddDelete::exactNamesBeforePatterns_data()
 {
     QTest::addColumn<QString>("fixture");
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("selection");
     QTest::addColumn<QStringList>("left");
     QTest::newRow("exact name, other case kept") << "case-names.zip" << "a.txt" << QStringList{"A.TXT", "keep.txt"};
     QTest::newRow("exact upper-case name") << "case-names.zip" << "A.TXT" << QStringList{"a.txt", "keep.txt"};
@@ -555,14 +555,14 @@ void TestAddDelete::exactNamesBeforePatterns_data()
 void TestAddDelete::exactNamesBeforePatterns()
 {
     QFETCH(QString, fixture);
-    QFETCH(QString, spec);
+    QFETCH(QString, selection);
     QFETCH(QStringList, left);
     Setup s;
     const QString zip = m_dir->filePath(QStringLiteral("names.zip"));
     QVERIFY(QFile::copy(Fixtures::path(fixture), zip));
     QFile::setPermissions(zip, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     s.za.setZipFileName(zip);
-    s.za.setFSpecArgs({spec});
+    s.za.setFSpecArgs({selection});
     s.za.DeleteEntries();
     QCOMPARE(names(s.za), left);
 
@@ -573,7 +573,7 @@ void TestAddDelete::exactNamesBeforePatterns()
     s.za.setZipFileName(m_dir->filePath(QStringLiteral("again.zip")));
     const int all = s.za.Count();
     s.za.ExtrBaseDir = out;
-    s.za.setFSpecArgs({spec});
+    s.za.setFSpecArgs({selection});
     s.za.ExtractEntries();
     QCOMPARE(s.za.ProcessedCount, all - int(left.size()));
     QCOMPARE(int(QDir(out).entryList(QDir::Files).size()), all - int(left.size()));

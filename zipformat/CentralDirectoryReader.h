@@ -63,29 +63,38 @@ void unshiftWhenLocalHeadersSayso(ReadAt &&readAt, uint64_t delta, CentralDirect
         e.localHeaderOffset -= delta;
 }
 
-// Every local record holds at least its 30-byte header and its compressed
-// data, so two records closer than that share bytes.
-inline void markOverlappingRecords(CentralDirectory *out)
+// Calls found(later, earlier) for every record that starts before the end
+// of an earlier one, in offset order. Every local record holds at least its
+// 30-byte header and its compressed data, so records closer than that share
+// bytes, as in a zip bomb that lists one record under many names.
+template <typename T, typename OffsetOf, typename SizeOf, typename Found>
+void findOverlappingRecords(std::vector<T *> records, OffsetOf offsetOf, SizeOf sizeOf, Found found)
 {
-    std::vector<DirectoryEntry *> byOffset;
-    byOffset.reserve(out->entries.size());
-    for (DirectoryEntry &e : out->entries)
-        byOffset.push_back(&e);
-    std::sort(byOffset.begin(), byOffset.end(),
-              [](const DirectoryEntry *a, const DirectoryEntry *b) { return a->localHeaderOffset < b->localHeaderOffset; });
+    std::sort(records.begin(), records.end(), [&offsetOf](const T *a, const T *b) { return offsetOf(*a) < offsetOf(*b); });
     uint64_t reach = 0; // the furthest end of a record seen so far
-    DirectoryEntry *reaching = nullptr;
-    for (DirectoryEntry *e : byOffset) {
-        if (reaching && e->localHeaderOffset < reach) {
-            e->overlaps = true;
-            reaching->overlaps = true;
-        }
-        const uint64_t end = e->localHeaderOffset + LocalHeader::kSize + e->values.compressedSize;
-        if (!reaching || end > reach || end < e->localHeaderOffset) {
-            reach = end < e->localHeaderOffset ? UINT64_MAX : end;
-            reaching = e;
+    T *reaching = nullptr;
+    for (T *record : records) {
+        const uint64_t start = offsetOf(*record);
+        if (reaching && start < reach)
+            found(*record, *reaching);
+        const uint64_t end = start + LocalHeader::kSize + sizeOf(*record);
+        if (!reaching || end > reach || end < start) {
+            reach = end < start ? UINT64_MAX : end;
+            reaching = record;
         }
     }
+}
+
+inline void markOverlappingRecords(CentralDirectory *out)
+{
+    std::vector<DirectoryEntry *> records;
+    records.reserve(out->entries.size());
+    for (DirectoryEntry &e : out->entries)
+        records.push_back(&e);
+    findOverlappingRecords(
+        records, [](const DirectoryEntry &e) { return e.localHeaderOffset; },
+        [](const DirectoryEntry &e) { return e.values.compressedSize; },
+        [](DirectoryEntry &later, DirectoryEntry &earlier) { later.overlaps = earlier.overlaps = true; });
 }
 
 template <typename ReadAt>
