@@ -99,7 +99,9 @@ bool Extractor::makeFolders(const std::wstring &relative, bool includingLast)
         if (slash == std::wstring::npos && !includingLast)
             return true;
         const std::wstring path = m_folder + relative.substr(0, slash);
-        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        if (CreateDirectoryW(path.c_str(), nullptr))
+            m_created.push_back(path);
+        else if (GetLastError() != ERROR_ALREADY_EXISTS)
             return false;
         if (slash == std::wstring::npos)
             return true;
@@ -122,7 +124,8 @@ ExtractResult Extractor::run(const std::vector<bool> &selected, bool testOnly)
         for (size_t i = rootLength(folder); i < folder.size(); ++i)
             if (folder[i] == L'\\') {
                 folder[i] = 0;
-                CreateDirectoryW(folder.c_str(), nullptr);
+                if (CreateDirectoryW(folder.c_str(), nullptr))
+                    m_created.push_back(folder.c_str());
                 folder[i] = L'\\';
             }
     }
@@ -136,30 +139,58 @@ ExtractResult Extractor::run(const std::vector<bool> &selected, bool testOnly)
         case Outcome::Cancelled: result.cancelled = true; break;
         }
     }
+    for (const std::wstring &line : result.problems)
+        result.report += line + L"\r\n";
     return result;
+}
+
+int Extractor::removeCreated()
+{
+    int removed = 0;
+    for (auto it = m_created.rbegin(); it != m_created.rend(); ++it) {
+        const DWORD attributes = GetFileAttributesW(it->c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            continue;
+        const bool gone = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(it->c_str())
+                                                                  : DeleteFileW(it->c_str());
+        removed += gone ? 1 : 0;
+    }
+    m_created.clear();
+    return removed;
 }
 
 Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly, ExtractResult &result)
 {
     const std::wstring relative = safeRelativePath(entry.name);
     if (relative.empty()) {
-        result.report += L"Refused (outside the folder): " + entry.name + L"\r\n";
+        result.problems.push_back(L"Refused (outside the folder): " + entry.name);
         return Outcome::Failed;
     }
     if (entry.isFolder()) {
         if (!testOnly && !makeFolders(relative, true)) {
-            result.report += L"Cannot create the folder " + relative + L"\r\n";
+            result.problems.push_back(L"Cannot create the folder " + relative);
             return Outcome::Failed;
         }
         return Outcome::Done;
     }
     const std::wstring path = m_folder + relative;
     HANDLE out = INVALID_HANDLE_VALUE;
+    bool existed = false;
     if (!testOnly) {
-        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        WIN32_FILE_ATTRIBUTE_DATA existing;
+        existed = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &existing);
+        if (existed) {
             Overwrite rule = m_mode;
             if (rule == Overwrite::Ask) {
-                const OverwriteAnswer answer = askOverwrite ? askOverwrite(path) : OverwriteAnswer::No;
+                OverwriteQuestion question;
+                question.path = path;
+                question.existingSize = (uint64_t(existing.nFileSizeHigh) << 32) | existing.nFileSizeLow;
+                question.existingTime = existing.ftLastWriteTime;
+                question.newSize = entry.uncompressedSize;
+                FILETIME local;
+                if (DosDateTimeToFileTime(entry.dosDate, entry.dosTime, &local))
+                    LocalFileTimeToFileTime(&local, &question.newTime);
+                const OverwriteAnswer answer = askOverwrite ? askOverwrite(question) : OverwriteAnswer::No;
                 if (answer == OverwriteAnswer::Cancel)
                     return Outcome::Cancelled;
                 if (answer == OverwriteAnswer::YesToAll)
@@ -176,7 +207,7 @@ Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly
             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         if (!makeFolders(relative, false)) {
-            result.report += L"Cannot create the folder of " + relative + L"\r\n";
+            result.problems.push_back(L"Cannot create the folder of " + relative);
             return Outcome::Failed;
         }
     }
@@ -184,9 +215,11 @@ Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly
         if (!testOnly) {
             out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (out == INVALID_HANDLE_VALUE) {
-                result.report += L"Cannot write " + path + L"\r\n";
+                result.problems.push_back(L"Cannot write " + path);
                 return Outcome::Failed;
             }
+            if (!existed && (m_created.empty() || m_created.back() != path))
+                m_created.push_back(path);
         }
         std::wstring problem;
         bool wrongPassword = false;
@@ -213,7 +246,8 @@ Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly
             m_password = password;
             continue; // try again with the new password
         }
-        result.report += problem + L": " + entry.name + L"\r\n";
+        result.wrongPassword = result.wrongPassword || wrongPassword;
+        result.problems.push_back(problem + L": " + entry.name);
         return Outcome::Failed;
     }
 }
@@ -278,7 +312,7 @@ bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, std
             problem = L"Cannot write (disk full?)";
             return false;
         }
-        if (progress && !progress(m_done, m_total)) {
+        if (progress && !progress(m_done, m_total, entry.name)) {
             problem = L"cancelled";
             return false;
         }

@@ -13,23 +13,40 @@
 enum class Overwrite { Ask, Always, Never };
 enum class OverwriteAnswer { Yes, No, YesToAll, NoToAll, Cancel };
 
+// What the overwrite question shows: the file on disk and the one in the
+// archive, each with its size and last-write time (UTC).
+struct OverwriteQuestion {
+    std::wstring path;
+    uint64_t existingSize = 0;
+    FILETIME existingTime {};
+    uint64_t newSize = 0;
+    FILETIME newTime {};
+};
+
 struct ExtractResult {
     int extracted = 0;
     int skipped = 0;
     int failed = 0;
     bool cancelled = false;
-    std::wstring report; // one line per problem
+    // The first write into the folder was refused for lack of rights;
+    // nothing further was tried, so the run can start again elevated.
+    bool accessDenied = false;
+    bool diskFull = false;
+    bool wrongPassword = false; // at least one entry failed on its password
+    std::vector<std::wstring> problems; // one "reason: name" per failed entry
+    std::wstring report; // the problems, one per line
 };
 
 class Extractor {
 public:
     Extractor(const StubArchive &archive, std::wstring folder, Overwrite mode, std::string password);
 
-    std::function<OverwriteAnswer(const std::wstring &path)> askOverwrite;
+    std::function<OverwriteAnswer(const OverwriteQuestion &question)> askOverwrite;
     // Asks for a (new) password; false when the user cancels.
     std::function<bool(const std::wstring &entry, std::string &password)> askPassword;
-    // Progress in bytes of uncompressed data; false asks to stop.
-    std::function<bool(uint64_t done, uint64_t total)> progress;
+    // Progress in bytes of uncompressed data and the entry being written;
+    // false asks to stop.
+    std::function<bool(uint64_t done, uint64_t total, const std::wstring &entry)> progress;
 
     // Extracts the selected entries (all when selected is empty); with
     // testOnly nothing is written and only the data is checked.
@@ -38,6 +55,10 @@ public:
     // The entry's name as a path below the folder, with "\" separators, or
     // empty when it would land outside it (absolute, drive, "..", device).
     static std::wstring safeRelativePath(const std::wstring &name);
+
+    // Removes the files and folders this run created (never one that was
+    // there before), deepest first; returns how many were removed.
+    int removeCreated();
 
 private:
     enum class Outcome { Done, Skipped, Failed, Cancelled };
@@ -51,4 +72,5 @@ private:
     std::string m_password;
     uint64_t m_done = 0;
     uint64_t m_total = 0;
+    std::vector<std::wstring> m_created; // full paths, in creation order
 };

@@ -356,8 +356,8 @@ void connectQuestions(App &app, Extractor &extractor)
 {
     if (app.switches.silent)
         return; // nobody to ask: existing files are kept, a wrong password is an error
-    extractor.askOverwrite = [&app](const std::wstring &path) {
-        std::wstring shown = path;
+    extractor.askOverwrite = [&app](const OverwriteQuestion &question) {
+        std::wstring shown = question.path;
         switch (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_OVERWRITE), app.window,
                                 overwriteProc, reinterpret_cast<LPARAM>(&shown))) {
         case IDYES: return OverwriteAnswer::Yes;
@@ -423,7 +423,7 @@ int extract(App &app)
     Extractor extractor(app.archive, app.folder, app.overwrite, app.switches.password);
     connectQuestions(app, extractor);
     if (app.window) {
-        extractor.progress = [&app](uint64_t done, uint64_t total) {
+        extractor.progress = [&app](uint64_t done, uint64_t total, const std::wstring &) {
             const int position = total ? static_cast<int>(done * 1000 / total) : 1000;
             SendDlgItemMessageW(app.window, IDC_PROGRESS, PBM_SETPOS, position, 0);
             pumpMessages();
