@@ -54,6 +54,11 @@ size_t rootLength(const std::wstring &path)
     return at;
 }
 
+Problem folderProblem()
+{
+    return GetLastError() == ERROR_ACCESS_DENIED ? Problem::AccessDenied : Problem::CannotCreateFolder;
+}
+
 } // namespace
 
 Extractor::Extractor(const StubArchive &archive, std::wstring folder, Overwrite mode, std::string password)
@@ -129,18 +134,22 @@ ExtractResult Extractor::run(const std::vector<bool> &selected, bool testOnly)
                 folder[i] = L'\\';
             }
     }
-    for (size_t i = 0; i < entries.size() && !result.cancelled; ++i) {
+    for (size_t i = 0; i < entries.size() && !result.cancelled && !result.accessDenied; ++i) {
         if (!selected.empty() && !selected[i])
             continue;
         switch (extractEntry(entries[i], testOnly, result)) {
         case Outcome::Done: ++result.extracted; break;
         case Outcome::Skipped: ++result.skipped; break;
-        case Outcome::Failed: ++result.failed; break;
+        case Outcome::Failed:
+            ++result.failed;
+            // No right to write into the folder: stop at once, so that the
+            // run can start again elevated instead of failing file by file.
+            if (result.extracted == 0 && result.problems.back().problem == Problem::AccessDenied)
+                result.accessDenied = true;
+            break;
         case Outcome::Cancelled: result.cancelled = true; break;
         }
     }
-    for (const std::wstring &line : result.problems)
-        result.report += line + L"\r\n";
     return result;
 }
 
@@ -163,12 +172,12 @@ Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly
 {
     const std::wstring relative = safeRelativePath(entry.name);
     if (relative.empty()) {
-        result.problems.push_back(L"Refused (outside the folder): " + entry.name);
+        result.problems.push_back({Problem::OutsideFolder, entry.name});
         return Outcome::Failed;
     }
     if (entry.isFolder()) {
         if (!testOnly && !makeFolders(relative, true)) {
-            result.problems.push_back(L"Cannot create the folder " + relative);
+            result.problems.push_back({folderProblem(), entry.name});
             return Outcome::Failed;
         }
         return Outcome::Done;
@@ -207,7 +216,7 @@ Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly
             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         if (!makeFolders(relative, false)) {
-            result.problems.push_back(L"Cannot create the folder of " + relative);
+            result.problems.push_back({folderProblem(), entry.name});
             return Outcome::Failed;
         }
     }
@@ -215,16 +224,16 @@ Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly
         if (!testOnly) {
             out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (out == INVALID_HANDLE_VALUE) {
-                result.problems.push_back(L"Cannot write " + path);
+                const bool denied = GetLastError() == ERROR_ACCESS_DENIED;
+                result.problems.push_back({denied ? Problem::AccessDenied : Problem::CannotWrite, entry.name});
                 return Outcome::Failed;
             }
             if (!existed && (m_created.empty() || m_created.back() != path))
                 m_created.push_back(path);
         }
-        std::wstring problem;
-        bool wrongPassword = false;
+        Problem problem = Problem::None;
         const uint64_t doneBefore = m_done;
-        const bool ok = writeData(entry, out, testOnly, problem, wrongPassword);
+        const bool ok = writeData(entry, out, testOnly, problem);
         if (ok && !testOnly) {
             FILETIME local, utc;
             if (DosDateTimeToFileTime(entry.dosDate, entry.dosTime, &local) && LocalFileTimeToFileTime(&local, &utc))
@@ -237,8 +246,9 @@ Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly
         if (!testOnly)
             DeleteFileW(path.c_str());
         m_done = doneBefore;
-        if (problem == L"cancelled")
+        if (problem == Problem::Cancelled)
             return Outcome::Cancelled;
+        const bool wrongPassword = problem == Problem::WrongPassword || problem == Problem::PasswordNeeded;
         if (wrongPassword && askPassword) {
             std::string password = m_password;
             if (!askPassword(entry.name, password))
@@ -247,45 +257,43 @@ Extractor::Outcome Extractor::extractEntry(const StubEntry &entry, bool testOnly
             continue; // try again with the new password
         }
         result.wrongPassword = result.wrongPassword || wrongPassword;
-        result.problems.push_back(problem + L": " + entry.name);
+        result.diskFull = result.diskFull || problem == Problem::DiskFull;
+        result.problems.push_back({problem, entry.name});
         return Outcome::Failed;
     }
 }
 
-bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, std::wstring &problem,
-                          bool &wrongPassword)
+bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, Problem &problem)
 {
     uint8_t local[LocalHeader::kSize];
     if (!m_archive.readAt(entry.localHeaderOffset, local, sizeof local)
         || ByteCursor::loadU32(local) != kLocalHeaderSignature) {
-        problem = L"Damaged data (local header)";
+        problem = Problem::Damaged;
         return false;
     }
     const LocalHeader lh = LocalHeader::parse(local);
     uint64_t at = entry.localHeaderOffset + LocalHeader::kSize + lh.nameLength + lh.extraLength;
     uint64_t remaining = entry.compressedSize;
     if (entry.method != 0 && entry.method != 8) {
-        problem = L"Compression method not supported";
+        problem = Problem::Unsupported;
         return false;
     }
 
     PkCrypt crypt(m_password);
     if (entry.encrypted()) {
         if (m_password.empty()) {
-            problem = L"Password needed";
-            wrongPassword = true;
+            problem = Problem::PasswordNeeded;
             return false;
         }
         uint8_t header[12];
         if (remaining < 12 || !m_archive.readAt(at, header, sizeof header)) {
-            problem = L"Damaged data";
+            problem = Problem::Damaged;
             return false;
         }
         const uint8_t check = (entry.flags & kFlagDataDescriptor) ? static_cast<uint8_t>(entry.dosTime >> 8)
                                                                   : static_cast<uint8_t>(entry.crc32 >> 24);
         if (!crypt.acceptHeader(header, check)) {
-            problem = L"Wrong password";
-            wrongPassword = true;
+            problem = Problem::WrongPassword;
             return false;
         }
         at += 12;
@@ -295,7 +303,7 @@ bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, std
     z_stream z {};
     const bool deflated = entry.method == 8;
     if (deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK) {
-        problem = L"Out of memory";
+        problem = Problem::OutOfMemory;
         return false;
     }
     std::vector<uint8_t> in(kPiece), outBuffer(kPiece);
@@ -309,11 +317,12 @@ bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, std
         m_done += count;
         DWORD put = 0;
         if (!testOnly && (!WriteFile(out, data, static_cast<DWORD>(count), &put, nullptr) || put != count)) {
-            problem = L"Cannot write (disk full?)";
+            problem = GetLastError() == ERROR_DISK_FULL || GetLastError() == ERROR_HANDLE_DISK_FULL ? Problem::DiskFull
+                                                                                                  : Problem::CannotWrite;
             return false;
         }
         if (progress && !progress(m_done, m_total, entry.name)) {
-            problem = L"cancelled";
+            problem = Problem::Cancelled;
             return false;
         }
         return true;
@@ -321,7 +330,7 @@ bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, std
     while (ok && remaining > 0) {
         const size_t piece = remaining < kPiece ? static_cast<size_t>(remaining) : kPiece;
         if (!m_archive.readAt(at, in.data(), piece)) {
-            problem = L"Damaged data (cut short)";
+            problem = Problem::Damaged;
             ok = false;
             break;
         }
@@ -341,7 +350,7 @@ bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, std
             z.avail_out = static_cast<uInt>(outBuffer.size());
             const int status = inflate(&z, Z_NO_FLUSH);
             if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
-                problem = L"Damaged data";
+                problem = Problem::Damaged;
                 ok = false;
                 break;
             }
@@ -373,8 +382,9 @@ bool Extractor::writeData(const StubEntry &entry, HANDLE out, bool testOnly, std
     if (!ok)
         return false;
     if (!finished || written != entry.uncompressedSize || crc != entry.crc32) {
-        problem = entry.encrypted() ? L"Wrong password or damaged data (CRC error)" : L"Damaged data (CRC error)";
-        wrongPassword = entry.encrypted();
+        // With traditional encryption a wrong password passes the one-byte
+        // check one time in 256 and only shows here.
+        problem = entry.encrypted() ? Problem::WrongPassword : Problem::BadCrc;
         return false;
     }
     return true;

@@ -23,6 +23,28 @@ struct OverwriteQuestion {
     FILETIME newTime {};
 };
 
+// Why an entry was not extracted; the window words it in the user's language.
+enum class Problem {
+    None,
+    OutsideFolder,  // the name would land outside the folder
+    CannotCreateFolder,
+    CannotWrite,
+    AccessDenied,   // no right to write into the folder
+    DiskFull,
+    PasswordNeeded,
+    WrongPassword,
+    Damaged,
+    BadCrc,         // the data does not match its checksum
+    Unsupported,    // a compression method or encryption the stub lacks
+    OutOfMemory,
+    Cancelled,
+};
+
+struct ExtractProblem {
+    Problem problem;
+    std::wstring name; // the entry's name as stored
+};
+
 struct ExtractResult {
     int extracted = 0;
     int skipped = 0;
@@ -33,8 +55,7 @@ struct ExtractResult {
     bool accessDenied = false;
     bool diskFull = false;
     bool wrongPassword = false; // at least one entry failed on its password
-    std::vector<std::wstring> problems; // one "reason: name" per failed entry
-    std::wstring report; // the problems, one per line
+    std::vector<ExtractProblem> problems; // one per failed entry
 };
 
 class Extractor {
@@ -63,7 +84,7 @@ public:
 private:
     enum class Outcome { Done, Skipped, Failed, Cancelled };
     Outcome extractEntry(const StubEntry &entry, bool testOnly, ExtractResult &result);
-    bool writeData(const StubEntry &entry, HANDLE out, bool testOnly, std::wstring &problem, bool &wrongPassword);
+    bool writeData(const StubEntry &entry, HANDLE out, bool testOnly, Problem &problem);
     bool makeFolders(const std::wstring &relative, bool includingLast);
 
     const StubArchive &m_archive;

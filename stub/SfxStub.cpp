@@ -412,6 +412,34 @@ std::wstring fullPath(const std::wstring &folder)
     return path;
 }
 
+std::wstring problemText(Problem problem)
+{
+    switch (problem) {
+    case Problem::OutsideFolder: return L"Refused (outside the folder)";
+    case Problem::CannotCreateFolder: return L"Cannot create the folder";
+    case Problem::CannotWrite: return L"Cannot write";
+    case Problem::AccessDenied: return L"Access denied";
+    case Problem::DiskFull: return L"The disk is full";
+    case Problem::PasswordNeeded: return L"Password needed";
+    case Problem::WrongPassword: return L"Wrong password";
+    case Problem::Damaged: return L"Damaged data";
+    case Problem::BadCrc: return L"Damaged data (CRC error)";
+    case Problem::Unsupported: return L"Compression method not supported";
+    case Problem::OutOfMemory: return L"Out of memory";
+    case Problem::Cancelled: return L"Cancelled";
+    case Problem::None: break;
+    }
+    return std::wstring();
+}
+
+std::wstring problemReport(const ExtractResult &result)
+{
+    std::wstring report;
+    for (const ExtractProblem &p : result.problems)
+        report += problemText(p.problem) + L": " + p.name + L"\r\n";
+    return report;
+}
+
 // Extracts with the settings in app; returns the exit code.
 int extract(App &app)
 {
@@ -433,8 +461,8 @@ int extract(App &app)
     app.result = extractor.run(app.selected, false);
     if (app.result.cancelled)
         return kCancelled;
-    if (!app.result.report.empty()) {
-        tell(app, L"Some files were not extracted:\r\n" + app.result.report);
+    if (!app.result.problems.empty()) {
+        tell(app, L"Some files were not extracted:\r\n" + problemReport(app.result));
         return kError;
     }
     return kSuccess;
@@ -614,8 +642,8 @@ int testContents(App &app)
     const ExtractResult result = extractor.run({}, true);
     if (result.cancelled)
         return kCancelled;
-    if (!result.report.empty()) {
-        tell(app, L"The archive is damaged:\r\n" + result.report);
+    if (!result.problems.empty()) {
+        tell(app, L"The archive is damaged:\r\n" + problemReport(result));
         return kError;
     }
     if (app.switches.silent)
