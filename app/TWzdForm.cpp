@@ -567,6 +567,9 @@ void TWzdForm::applyLanguage(const QString &name)
         m_iniFile->writeString(QStringLiteral("general"), QStringLiteral("lang"), name);
         m_lg->Translate();
         m_lg->WriteRegistryEntries();
+        // The menus the file managers show speak the wizard's language too.
+        if (CbShell->isChecked())
+            installMenuEntries();
     } catch (const ProfileWriteError &e) {
         m_dialogs->error(this, e.message());
         return;

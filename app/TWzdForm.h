@@ -202,6 +202,8 @@ public:
     void resetProgressLabels();
     // The language chosen in the settings, and the one shown.
     void applyLanguage(const QString &name);
+    // The file managers' entries for this folder, in the current language.
+    void installMenuEntries();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -302,6 +302,13 @@ void TWzdForm::WzdEndClick()
         DoWhenWzdFinished();
 }
 
+void TWzdForm::installMenuEntries()
+{
+    FileManagerEntries entries = FileManagerEntries::forUser();
+    if (!entries.install(Paths.folder, ShellMenuTexts::fromLanguageFile(m_lg->FN)))
+        m_dialogs->error(this, QStringLiteral("Ne peut écrire dans %1").arg(entries.error()));
+}
+
 void TWzdForm::CbShellClick()
 {
     // Runs from a check box (and at start-up for a stored "1", which
@@ -310,14 +317,12 @@ void TWzdForm::CbShellClick()
     try {
         m_iniFile->writeBool(QStringLiteral("wzd"), QStringLiteral("zip2exe"), CbShell->isChecked());
         RegistryStore registry;
-        FileManagerEntries entries = FileManagerEntries::forUser();
         if (CbShell->isChecked()) {
             ShellRegister(registry, Paths.folder);
-            if (!entries.install(Paths.folder, ShellMenuTexts::fromLanguageFile(m_lg->FN)))
-                m_dialogs->error(this, QStringLiteral("Ne peut écrire dans %1").arg(entries.error()));
+            installMenuEntries();
         } else {
             ShellUnregister(registry);
-            entries.uninstall();
+            FileManagerEntries::forUser().uninstall();
         }
     } catch (const ProfileWriteError &e) {
         m_dialogs->error(this, e.message());

@@ -3,13 +3,15 @@
 # root it calls apt-get only when something is missing; otherwise it prints
 # the command to run.
 #   scripts/ensure-packages.sh build   # what building and running need
-#   scripts/ensure-packages.sh test    # plus the outside tools the tests use
+#   scripts/ensure-packages.sh package # plus what `cpack -G DEB` uses
+#   scripts/ensure-packages.sh test    # plus the outside tools the tests use (and package's)
 #   scripts/ensure-packages.sh bench   # plus what the benchmarks use
 #   scripts/ensure-packages.sh fuzz    # plus clang's libFuzzer
 set -euo pipefail
 
 build=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev shared-mime-info zlib1g-dev python3 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev)
-test=(zip unzip p7zip-full wine wine64 xvfb xdotool x11-apps imagemagick dosfstools desktop-file-utils)
+package=(dpkg-dev file)
+test=("${package[@]}" zip unzip p7zip-full wine wine64 xvfb xdotool x11-apps imagemagick dosfstools desktop-file-utils)
 bench=(hyperfine time)
 fuzz=(clang libclang-rt-14-dev)
 
@@ -17,6 +19,7 @@ wanted=("${build[@]}")
 for kind in "$@"; do
     case "$kind" in
         build) ;;
+        package) wanted+=("${package[@]}") ;;
         test) wanted+=("${test[@]}") ;;
         bench) wanted+=("${test[@]}" "${bench[@]}") ;;
         fuzz) wanted+=("${test[@]}" "${fuzz[@]}") ;;

@@ -1,6 +1,6 @@
 #include "FileManagerEntries.h"
 
-#include "PrivateProfile.h"
+#include "ShellTexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +33,16 @@ QString execArgument(const QString &argument)
     quoted.replace('%', QStringLiteral("%%"));
     quoted.replace('\\', QStringLiteral("\\\\"));
     return '"' + quoted + '"';
+}
+
+// A text as a desktop entry's string value: a language file's backslash
+// or line break must not end or change the value.
+QString desktopString(const QString &text)
+{
+    QString value = text;
+    value.replace('\\', QStringLiteral("\\\\"));
+    value.replace('\n', QStringLiteral("\\n"));
+    return value;
 }
 
 // For the shell, Nemo and Thunar, which split their command lines as a
@@ -102,9 +112,12 @@ QString shellLine(const Command &command, const QString &files)
     return parts.join(' ');
 }
 
-// One Dolphin service menu: the commands that serve these MIME types. A
-// plain application entry kept out of menus, so that the freedesktop
-// validator accepts it too; Dolphin reads its MimeType and actions.
+// One Dolphin service menu: the commands that serve these MIME types.
+// Dolphin (KIO 5.85 and later) reads any entry in kio/servicemenus whose
+// MimeType matches and whose Actions it lists, Type Service or Application,
+// when the file is executable; X-KDE-ServiceTypes is for older releases. It
+// is an application entry kept out of menus because the freedesktop
+// validator refuses MimeType and Actions on Type=Service.
 QByteArray serviceMenu(const QList<Command> &all, const QStringList &mimeTypes)
 {
     QStringList ids;
@@ -118,7 +131,7 @@ QByteArray serviceMenu(const QList<Command> &all, const QStringList &mimeTypes)
         const QString id = QString::fromLatin1(command.id).remove('-');
         ids << id;
         actions += QStringLiteral("\n[Desktop Action %1]\nName=%2\nIcon=mantole\nExec=%3\n")
-                       .arg(id, command.text, execLine(command, "%F"));
+                       .arg(id, desktopString(command.text), execLine(command, "%F"));
     }
     return QStringLiteral("[Desktop Entry]\nType=Application\nName=Mantole\nNoDisplay=true\nIcon=mantole\n"
                           "Exec=%1\nMimeType=%2\nActions=%3\nX-KDE-ServiceTypes=KonqPopupMenu/Plugin\n"
@@ -132,13 +145,9 @@ QByteArray serviceMenu(const QList<Command> &all, const QStringList &mimeTypes)
 
 ShellMenuTexts ShellMenuTexts::fromLanguageFile(const QString &fileName)
 {
-    const PrivateProfile lgn(fileName);
-    const auto text = [&lgn](const char *key, const char *english) {
-        const QString value = lgn.readString(QStringLiteral("reg"), QLatin1String(key), QString()).trimmed();
-        return value.isEmpty() ? QString::fromUtf8(english) : value;
-    };
-    return {text("ZipToExe", "Make a self-extracting executable"), text("ExeToZip", "Turn back into a ZIP archive"),
-            text("Open", "Open in Mantole")};
+    const ShellTexts texts(fileName);
+    return {texts.text("reg/ZipToExe").trimmed(), texts.text("reg/ExeToZip").trimmed(), texts.text("reg/Open").trimmed(),
+            texts.text("Shell/GenericName").trimmed(), texts.text("Shell/Comment").trimmed()};
 }
 
 FileManagerEntries::FileManagerEntries(const QString &dataHome, const QString &configHome)
@@ -157,6 +166,7 @@ QString FileManagerEntries::scriptFolder() const { return m_data + QStringLitera
 QString FileManagerEntries::nemoFolder() const { return m_data + QStringLiteral("nemo/actions/"); }
 QString FileManagerEntries::thunarActions() const { return m_config + QStringLiteral("Thunar/uca.xml"); }
 QString FileManagerEntries::applicationEntry() const { return m_data + QStringLiteral("applications/mantole.desktop"); }
+QString FileManagerEntries::iconTheme() const { return m_data + QStringLiteral("icons/hicolor/"); }
 
 QStringList FileManagerEntries::zipMimeTypes()
 {
@@ -232,14 +242,24 @@ bool FileManagerEntries::install(const QString &programFolder, const ShellMenuTe
     }
 
     const QString application =
-        QStringLiteral("[Desktop Entry]\nType=Application\nName=Mantole\n"
-                       "GenericName=Self-extracting archive maker\n"
-                       "Comment=Turns ZIP archives into self-extracting Windows executables and back\n"
-                       "Icon=mantole\nExec=%1 %f\nTerminal=false\nMimeType=%2\n"
-                       "Categories=Utility;Archiving;Compression;\n%3=true\n")
-            .arg(execArgument(folder + QStringLiteral("mantole")), joined(zipMimeTypes() + exeMimeTypes()), kMark);
+        QStringLiteral("[Desktop Entry]\nType=Application\nName=Mantole\nGenericName=%1\nComment=%2\n"
+                       "Icon=mantole\nExec=%3 %f\nTerminal=false\nMimeType=%4\n"
+                       "Categories=Utility;Archiving;Compression;\n%5=true\n")
+            .arg(desktopString(texts.genericName), desktopString(texts.comment),
+                 execArgument(folder + QStringLiteral("mantole")), joined(zipMimeTypes() + exeMimeTypes()), kMark);
     if (!writeFile(applicationEntry(), application.toUtf8(), false))
         return false;
+
+    // Every size the program folder has; the entries name the icon, the
+    // theme finds it. Our PNG files carry the mark in a text chunk.
+    const QDir sizes(folder + QStringLiteral("icons/hicolor"));
+    for (const QString &size : sizes.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile icon(sizes.filePath(size + QStringLiteral("/apps/mantole.png")));
+        if (!icon.open(QIODevice::ReadOnly))
+            continue;
+        if (!writeFile(iconTheme() + size + QStringLiteral("/apps/mantole.png"), icon.readAll(), false))
+            return false;
+    }
     return writeThunarActions(folder, texts);
 }
 
@@ -249,6 +269,8 @@ void FileManagerEntries::uninstall()
     removeMarked(scriptFolder(), {QStringLiteral("*")});
     removeMarked(nemoFolder(), {QStringLiteral("mantole-*.nemo_action")});
     removeMarked(QFileInfo(applicationEntry()).absolutePath(), {QStringLiteral("mantole.desktop")});
+    for (const QString &size : QDir(iconTheme()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        removeMarked(iconTheme() + size + QStringLiteral("/apps"), {QStringLiteral("mantole.png")});
     removeThunarActions();
 }
 

@@ -3,7 +3,8 @@
 // a Dolphin service menu for archives and one for executables (executable
 // bit set, as recent Dolphin wants), GNOME Files scripts, Nemo actions,
 // actions in Thunar's uca.xml, and the application entry mantole.desktop so
-// that "Open with" lists the wizard. They are written whether or not the
+// that "Open with" lists the wizard, with the program's icon in the hicolor
+// theme (copied from the program folder's icons/hicolor). They are written whether or not the
 // file manager is installed, so one installed later finds them.
 //
 // Every file we write carries the mark "X-Mantole-Entry" and every Thunar
@@ -13,12 +14,15 @@
 #include <QString>
 #include <QStringList>
 
-// The menu texts, in the language the wizard speaks.
+// The entries' texts, in the language the wizard speaks.
 struct ShellMenuTexts {
     QString zipToExe;
     QString exeToZip;
     QString open;
-    // From the "reg" section of a language file; English where it says nothing.
+    // Of the application entry.
+    QString genericName = QStringLiteral("Self-extracting executable maker");
+    QString comment = QStringLiteral("Turns ZIP archives into self-extracting Windows executables and back");
+    // From a language file (see ShellTexts); English where it says nothing.
     static ShellMenuTexts fromLanguageFile(const QString &fileName);
 };
 
@@ -44,6 +48,7 @@ public:
     QString nemoFolder() const;
     QString thunarActions() const;
     QString applicationEntry() const;
+    QString iconTheme() const; // $XDG_DATA_HOME/icons/hicolor/
 
     // The MIME types of the two kinds of files our menus serve.
     static QStringList zipMimeTypes();

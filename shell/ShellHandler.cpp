@@ -2,6 +2,7 @@
 
 #include "ArchiverHost.h"
 #include "FonctionsUtiles.h"
+#include "LanguageFilePath.h"
 #include "PrivateProfile.h"
 #include "RegistryStore.h"
 #include "ShellRegister.h"
@@ -40,13 +41,13 @@ public:
     QStringList said;
 };
 
-QString failure(const QString &what, const CollectingHost &host, int result)
+QString failure(const QString &what, const CollectingHost &host, int result, const ShellTexts &texts)
 {
     QString text = what;
     for (const QString &message : host.said)
         text += QLatin1Char('\n') + message;
     if (host.said.isEmpty())
-        text += QStringLiteral(" (result %1)").arg(result);
+        text += QLatin1Char(' ') + texts.text("Shell/Result").arg(result);
     return text;
 }
 
@@ -68,9 +69,17 @@ ShellHandlerSettings ShellHandlerSettings::load(const QString &ownFolder)
     return s;
 }
 
+QString ShellHandlerSettings::wizardLanguageFile() const
+{
+    const QString name =
+        PrivateProfile(iniFileName).readString(QStringLiteral("general"), QStringLiteral("lang"), QStringLiteral("French"));
+    return LanguageFilePath(name, programFolder);
+}
+
 ShellHandler::ShellHandler(const ShellHandlerSettings &settings, ShellHandlerUser &user)
     : m_settings(settings)
     , m_user(user)
+    , m_texts(settings.languageFile)
 {
 }
 
@@ -87,15 +96,15 @@ bool ShellHandler::zipToExe(const QString &archive)
     const QString destination = executableFor(archive);
     const QString folder = QFileInfo(destination).absolutePath();
     if (!QFileInfo(archive).isFile()) {
-        m_user.error(QStringLiteral("Cannot read the archive ") + archive);
+        m_user.error(m_texts.text("Shell/CannotRead").arg(archive));
         return false;
     }
     if (!QFileInfo(folder).isDir()) {
-        m_user.error(QStringLiteral("The destination folder does not exist: ") + folder);
+        m_user.error(m_texts.text("Shell/NoFolder").arg(folder));
         return false;
     }
     if (QFileInfo::exists(destination)
-        && !m_user.confirm(QStringLiteral("[ ") + destination + QStringLiteral(" ] already exists. Replace it?")))
+        && !m_user.confirm(QStringLiteral("[ ") + destination + QStringLiteral(" ]") + m_texts.text("Messages/Msg_ZiporExeExist")))
         return false;
 
     // The engine erases its input and writes beside it: it works on a copy
@@ -103,31 +112,31 @@ bool ShellHandler::zipToExe(const QString &archive)
     // the destination's name only when complete.
     QTemporaryDir work(folder + QStringLiteral("/.mantole-shell-XXXXXX"));
     if (!work.isValid()) {
-        m_user.error(QStringLiteral("Cannot write in ") + folder);
+        m_user.error(m_texts.text("Shell/CannotWriteIn").arg(folder));
         return false;
     }
     CollectingHost host;
     TZipArchiver za(&host);
     const QString copy = work.filePath(QFileInfo(destination).completeBaseName() + QStringLiteral(".zip"));
     if (const int copied = za.CopyZipFile(archive, copy); copied != 0) {
-        m_user.error(failure(QStringLiteral("Cannot copy ") + archive + QStringLiteral(" to ") + folder, host, copied));
+        m_user.error(failure(m_texts.text("Shell/CannotCopy").arg(archive, folder), host, copied, m_texts));
         return false;
     }
     za.setZipFileName(copy);
     if (za.ZipFileName().isEmpty()) {
-        m_user.error(failure(QStringLiteral("Not a valid ZIP archive: ") + archive, host, -3));
+        m_user.error(failure(m_texts.text("Shell/NotAnArchive").arg(archive), host, -3, m_texts));
         return false;
     }
     za.SFXPath = m_settings.programFolder + QStringLiteral("SfxStub.bin");
     ZipToExeOptions::fromSettings(PrivateProfile(m_settings.iniFileName), m_settings.programFolder).applyTo(za);
     if (const int result = za.WriteSFX(); result != 0) {
-        m_user.error(failure(QStringLiteral("Cannot make ") + destination, host, result));
+        m_user.error(failure(m_texts.text("Shell/CannotMake").arg(destination), host, result, m_texts));
         return false;
     }
     if (QFileInfo::exists(destination))
         QFile::remove(destination);
     if (!QFile::rename(za.ZipFileName(), destination)) {
-        m_user.error(QStringLiteral("Cannot write ") + destination);
+        m_user.error(m_texts.text("Shell/CannotWrite").arg(destination));
         return false;
     }
     return true;
@@ -137,37 +146,36 @@ bool ShellHandler::exeToZip(const QString &executable)
 {
     const QString archive = withExtension(executable, QStringLiteral(".zip"));
     if (QFileInfo::exists(archive)
-        && !m_user.confirm(QStringLiteral("[ ") + archive + QStringLiteral(" ] already exists. Replace it?")))
+        && !m_user.confirm(QStringLiteral("[ ") + archive + QStringLiteral(" ]") + m_texts.text("Messages/Msg_ZiporExeExist")))
         return false;
     // The engine erases the executable it turns back: it works on a copy in
     // a folder of its own, and the archive takes its name when complete.
     const QString folder = QFileInfo(archive).absolutePath();
     QTemporaryDir work(folder + QStringLiteral("/.mantole-shell-XXXXXX"));
     if (!work.isValid()) {
-        m_user.error(QStringLiteral("Cannot write in ") + folder);
+        m_user.error(m_texts.text("Shell/CannotWriteIn").arg(folder));
         return false;
     }
     CollectingHost host;
     TZipArchiver za(&host);
     const QString copy = work.filePath(QFileInfo(archive).completeBaseName() + QStringLiteral(".exe"));
     if (const int copied = za.CopyZipFile(executable, copy); copied != 0) {
-        m_user.error(failure(QStringLiteral("Cannot read ") + executable, host, copied));
+        m_user.error(failure(m_texts.text("Shell/CannotRead").arg(executable), host, copied, m_texts));
         return false;
     }
     za.setZipFileName(copy);
     if (za.ZipFileName().isEmpty()) {
-        m_user.error(failure(executable + QStringLiteral(" holds no ZIP archive"), host, -3));
+        m_user.error(failure(m_texts.text("Shell/NoArchiveInside").arg(executable), host, -3, m_texts));
         return false;
     }
     if (const int result = za.StripSFX(); result != 0) {
-        m_user.error(failure(QStringLiteral("Cannot turn ") + executable + QStringLiteral(" back into an archive"),
-                             host, result));
+        m_user.error(failure(m_texts.text("Shell/CannotTurnBack").arg(executable), host, result, m_texts));
         return false;
     }
     if (QFileInfo::exists(archive))
         QFile::remove(archive);
     if (!QFile::rename(withExtension(copy, QStringLiteral(".zip")), archive)) {
-        m_user.error(QStringLiteral("Cannot write ") + archive);
+        m_user.error(m_texts.text("Shell/CannotWrite").arg(archive));
         return false;
     }
     return true;

@@ -4,6 +4,8 @@
 // and an executable turned back into its archive. The questions and the
 // errors go through ShellHandlerUser, so that tests script the answers.
 
+#include "ShellTexts.h"
+
 #include <QString>
 
 class ShellHandlerUser {
@@ -21,11 +23,15 @@ struct ShellHandlerSettings {
     bool datePrefix = true;  // "date"
     bool dayFirst = true;    // "jjmm"
     QString lastFolder;      // "last"; empty: beside the archive
+    QString languageFile;    // the wizard's; empty: English
 
     // From the classes-root store (SOLVREIK\Prog); the wizard's folder is
     // "pathorlume", else ownFolder. iniFileName is left to the caller, who
     // knows where the wizard keeps its settings.
     static ShellHandlerSettings load(const QString &ownFolder);
+    // The language file the wizard speaks by its settings in iniFileName
+    // (French when they name none, as the wizard does).
+    QString wizardLanguageFile() const;
 };
 
 class ShellHandler {
@@ -42,4 +48,5 @@ public:
 private:
     ShellHandlerSettings m_settings;
     ShellHandlerUser &m_user;
+    ShellTexts m_texts;
 };

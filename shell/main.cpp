@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -17,11 +18,20 @@
 
 namespace {
 
+// Asks and tells in the wizard's language, with its buttons.
 class DesktopUser final : public ShellHandlerUser {
 public:
+    explicit DesktopUser(const ShellTexts &texts)
+        : m_texts(texts)
+    {
+    }
     bool confirm(const QString &text) override
     {
-        return QMessageBox::question(nullptr, QStringLiteral("Mantole"), text) == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, m_texts.text("Buttons/sConfirm"), text);
+        QPushButton *yes = box.addButton(m_texts.text("Buttons/sYes"), QMessageBox::YesRole);
+        box.setDefaultButton(box.addButton(m_texts.text("Buttons/sNo"), QMessageBox::NoRole));
+        box.exec();
+        return box.clickedButton() == yes;
     }
     void error(const QString &text) override
     {
@@ -34,6 +44,9 @@ public:
             return;
         QMessageBox::warning(nullptr, QStringLiteral("Mantole"), text);
     }
+
+private:
+    ShellTexts m_texts;
 };
 
 } // namespace
@@ -54,7 +67,8 @@ int main(int argc, char *argv[])
                                                     QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
                                                     QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
                                .iniFileName;
-    DesktopUser user;
+    settings.languageFile = settings.wizardLanguageFile();
+    DesktopUser user{ShellTexts(settings.languageFile)};
     ShellHandler handler(settings, user);
     bool allDone = true;
     for (const QString &file : arguments.mid(1))

@@ -6,6 +6,7 @@
 #include "FileManagerEntries.h"
 
 #include <QDir>
+#include <QtEndian>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -51,6 +52,7 @@ private slots:
     void anotherLanguageReplacesTheEntries();
     void languageFileTexts();
     void foreignThunarFileIsLeftAlone();
+    void iconGoesIntoTheThemeAndLeaves();
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
@@ -258,6 +260,34 @@ void TestFileManagerEntries::foreignThunarFileIsLeftAlone()
     QVERIFY(!entries.install(QStringLiteral("/opt/mantole/"), kEnglish));
     QCOMPARE(entries.error(), uca);
     QCOMPARE(contents(uca), QByteArray("not xml at all\n"));
+}
+
+// The program folder's icons land in the user's hicolor theme, every size
+// where the theme looks for it; removal takes ours only, also where a
+// user's own mantole.png sits in a size we do not ship.
+void TestFileManagerEntries::iconGoesIntoTheThemeAndLeaves()
+{
+    const QString program = QStringLiteral(MANTOLE_BIN_DIR "/");
+    const QString theme = m_data + QStringLiteral("/icons/hicolor/");
+    const QStringList usersFiles{theme + QStringLiteral("48x48/apps/gimp.png"), theme + QStringLiteral("22x22/apps/mantole.png")};
+    for (const QString &file : usersFiles)
+        QVERIFY(put(file, "the user's"));
+    FileManagerEntries entries = FileManagerEntries::forUser();
+    QVERIFY2(entries.install(program, kEnglish), qPrintable(entries.error()));
+    QCOMPARE(entries.iconTheme(), theme);
+    for (const quint32 size : {16u, 48u, 256u}) {
+        const QString path = QStringLiteral("%1x%1/apps/mantole.png").arg(size);
+        const QByteArray icon = contents(theme + path);
+        QCOMPARE(icon, contents(program + QStringLiteral("icons/hicolor/") + path));
+        QVERIFY(icon.startsWith("\x89PNG\r\n\x1a\n"));
+        QCOMPARE(qFromBigEndian<quint32>(icon.constData() + 16), size); // IHDR width and height
+        QCOMPARE(qFromBigEndian<quint32>(icon.constData() + 20), size);
+    }
+    entries.uninstall();
+    QVERIFY(!QFileInfo::exists(theme + QStringLiteral("48x48/apps/mantole.png")));
+    QVERIFY(!QFileInfo::exists(theme + QStringLiteral("256x256/apps/mantole.png")));
+    for (const QString &file : usersFiles)
+        QCOMPARE(contents(file), QByteArray("the user's"));
 }
 
 QTEST_GUILESS_MAIN(TestFileManagerEntries)

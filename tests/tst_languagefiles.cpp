@@ -2,6 +2,7 @@
 // asks for, read through the same lookups the program uses.
 
 #include "PrivateProfile.h"
+#include "ShellTexts.h"
 #include "TLanguage.h"
 #include "WizardTexts.h"
 
@@ -63,6 +64,20 @@ void TestLanguageFiles::everyTextIsThere()
         }
     }
     QVERIFY(!file.readString(QStringLiteral("reg"), QStringLiteral("key"), QString()).isEmpty());
+
+    // The file managers' menus and mantole-shell fall back to English
+    // silently: a missing text would go unnoticed there. Placeholders
+    // must survive the translation.
+    const ShellTexts english;
+    for (const QString &key : ShellTexts::keys()) {
+        const qsizetype slash = key.indexOf('/');
+        const QString text = file.readString(key.left(slash), key.mid(slash + 1), QString());
+        QVERIFY2(!text.trimmed().isEmpty(), qPrintable(key));
+        for (const char *placeholder : {"%1", "%2"})
+            QVERIFY2(text.contains(QLatin1String(placeholder))
+                         == english.text(key.toLatin1().constData()).contains(QLatin1String(placeholder)),
+                     qPrintable(key + QStringLiteral(": ") + text));
+    }
 }
 
 void TestLanguageFiles::buttonsShownTogetherHaveTheirOwnKeys()

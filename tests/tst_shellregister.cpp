@@ -9,7 +9,9 @@
 #include "ScriptedDialogs.h"
 #include "ShellRegister.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QTest>
 
@@ -38,6 +40,8 @@ private slots:
     void registration();
     void failedRegistrationIsSaid();
     void checkInstallsTheMenuEntries();
+    void entriesFollowTheLanguage_data();
+    void entriesFollowTheLanguage();
 
 private:
     std::unique_ptr<FormSandbox> m_box;
@@ -170,6 +174,77 @@ void TestShellRegister::checkInstallsTheMenuEntries()
     QVERIFY(!QFileInfo::exists(application));
     QVERIFY(actions.open(QIODevice::ReadOnly));
     QVERIFY(!actions.readAll().contains("mantole-"));
+    form->close();
+}
+
+void TestShellRegister::entriesFollowTheLanguage_data()
+{
+    QTest::addColumn<QString>("command"); // the language menu's item
+    QTest::addColumn<bool>("checked");    // CbShell
+    QTest::addColumn<QStringList>("scripts"); // GNOME Files' names afterwards: the menu texts
+    QTest::addColumn<QString>("comment");     // of mantole.desktop
+    QTest::newRow("German") << "MnuDeutsch" << true
+                            << QStringList{QStringLiteral("In Mantole öffnen"),
+                                           QStringLiteral("Selbstentpackendes Programm erstellen"),
+                                           QStringLiteral("Zurück in ein ZIP-Archiv verwandeln")}
+                            << QStringLiteral("Macht aus ZIP-Archiven selbstentpackende Windows-Programme und umgekehrt");
+    QTest::newRow("Spanish") << "mnuSpanish" << true
+                             << QStringList{QStringLiteral("Abrir en Mantole"),
+                                            QStringLiteral("Crear un ejecutable autoextraíble"),
+                                            QStringLiteral("Volver a convertir en archivo ZIP")}
+                             << QStringLiteral("Convierte archivos ZIP en ejecutables autoextraíbles de Windows, y viceversa");
+    QTest::newRow("French") << "MnuFrench" << true
+                            << QStringList{QStringLiteral("Créer un exécutable auto-extractible"),
+                                           QStringLiteral("Ouvrir dans Mantole"),
+                                           QStringLiteral("Retransformer en archive ZIP")}
+                            << QStringLiteral("Transforme des archives ZIP en exécutables Windows auto-extractibles, "
+                                              "et inversement");
+    QTest::newRow("unchecked: nothing is installed") << "MnuDeutsch" << false << QStringList() << QString();
+}
+
+// The wizard starts in English with the box as the row says; a language
+// command rewrites every installed entry in the new language, and the old
+// language's entries are gone.
+void TestShellRegister::entriesFollowTheLanguage()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, checked);
+    QFETCH(QStringList, scripts);
+    QFETCH(QString, comment);
+    QVERIFY(m_box->writeSettings(QStringLiteral("zip2exe=%1\n").arg(checked ? 1 : 0)));
+    auto form = m_box->start(&m_dialogs);
+    const QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    const QString scriptFolder = data + QStringLiteral("/nautilus/scripts");
+    if (checked)
+        QVERIFY(QFileInfo::exists(scriptFolder + QStringLiteral("/Open in Mantole")));
+    auto *item = form->findChild<QAction *>(command);
+    QVERIFY(item);
+    item->trigger();
+    QCOMPARE(m_dialogs.said, QStringList());
+    QCOMPARE(QDir(scriptFolder).entryList(QDir::Files, QDir::Name), scripts);
+    if (!checked) {
+        QVERIFY(!QFileInfo::exists(data + QStringLiteral("/applications/mantole.desktop")));
+        return;
+    }
+    const auto lines = [](const QString &file) {
+        QFile read(file);
+        return read.open(QIODevice::ReadOnly) ? QString::fromUtf8(read.readAll()).split('\n') : QStringList();
+    };
+    QVERIFY(lines(data + QStringLiteral("/applications/mantole.desktop")).contains(QStringLiteral("Comment=") + comment));
+    const QStringList dolphin = lines(data + QStringLiteral("/kio/servicemenus/mantole-zip.desktop"))
+        + lines(data + QStringLiteral("/kio/servicemenus/mantole-exe.desktop"));
+    const QStringList nemo = lines(data + QStringLiteral("/nemo/actions/mantole-zip-to-exe.nemo_action"))
+        + lines(data + QStringLiteral("/nemo/actions/mantole-exe-to-zip.nemo_action"))
+        + lines(data + QStringLiteral("/nemo/actions/mantole-open.nemo_action"));
+    const QStringList thunar = lines(m_box->config + QStringLiteral("/Thunar/uca.xml"));
+    for (const QString &text : scripts) {
+        QVERIFY2(dolphin.contains(QStringLiteral("Name=") + text), qPrintable(text));
+        QVERIFY2(nemo.contains(QStringLiteral("Name=") + text), qPrintable(text));
+        QVERIFY2(thunar.contains(QStringLiteral("\t<name>") + text.toHtmlEscaped() + QStringLiteral("</name>")),
+                 qPrintable(text));
+    }
+    for (const QStringList *file : {&dolphin, &nemo, &thunar})
+        QVERIFY(!file->join('\n').contains(QStringLiteral("Open in Mantole")));
     form->close();
 }
 
