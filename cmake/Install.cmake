@@ -39,13 +39,17 @@ endforeach()
 
 # The application entry names the wizard by the prefix it is installed
 # under, known only at install time (--prefix, or /usr for the package).
+# Written under a name of its own per run: an install and a package may be
+# made from one build at once.
 install(CODE "
     file(READ \"${PROJECT_SOURCE_DIR}/data/mantole.desktop.in\" entry)
     set(MANTOLE_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${MANTOLE_PROGRAM_DIR}/mantole\")
     string(CONFIGURE \"\${entry}\" entry @ONLY)
-    file(WRITE \"${CMAKE_BINARY_DIR}/install-links/mantole.desktop\" \"\${entry}\")
-    file(INSTALL \"${CMAKE_BINARY_DIR}/install-links/mantole.desktop\"
-         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/share/applications\")
+    string(RANDOM LENGTH 12 run)
+    set(made \"${CMAKE_BINARY_DIR}/install-links/mantole-\${run}.desktop\")
+    file(WRITE \"\${made}\" \"\${entry}\")
+    file(INSTALL \"\${made}\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/share/applications\" RENAME mantole.desktop)
+    file(REMOVE \"\${made}\")
 ")
 
 # `cpack -G DEB` in the build folder: the Debian package of what the build
