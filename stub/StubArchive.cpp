@@ -4,6 +4,8 @@
 
 #include <zlib.h>
 
+#include <cstring>
+
 using namespace zipformat;
 
 std::wstring decodeText(const std::string &bytes, bool utf8, unsigned fallbackCodePage)
@@ -62,15 +64,13 @@ bool StubArchive::fail(const wchar_t *text)
     return false;
 }
 
-bool StubArchive::readAt(uint64_t offset, void *dest, size_t count) const
+bool StubArchive::readFile(uint64_t offset, void *dest, size_t count) const
 {
-    if (offset > m_size || count > m_size - offset)
-        return false;
     OVERLAPPED at {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     auto *out = static_cast<uint8_t *>(dest);
     while (count > 0) {
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         const DWORD piece = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
         DWORD got = 0;
         if (!ReadFile(m_file, out, piece, &got, &at) || got == 0)
@@ -78,9 +78,30 @@ bool StubArchive::readAt(uint64_t offset, void *dest, size_t count) const
         out += got;
         count -= got;
         offset += got;
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     }
+    return true;
+}
+
+bool StubArchive::readAt(uint64_t offset, void *dest, size_t count) const
+{
+    constexpr size_t kBuffer = 1024 * 1024;
+    if (offset > m_size || count > m_size - offset)
+        return false;
+    if (offset >= m_bufferStart && offset - m_bufferStart <= m_bufferLength
+        && count <= m_bufferLength - (offset - m_bufferStart)) {
+        memcpy(dest, m_buffer.data() + (offset - m_bufferStart), count);
+        return true;
+    }
+    if (count >= kBuffer / 2)
+        return readFile(offset, dest, count);
+    m_buffer.resize(kBuffer);
+    const size_t length = m_size - offset < kBuffer ? static_cast<size_t>(m_size - offset) : kBuffer;
+    m_bufferLength = 0;
+    if (!readFile(offset, m_buffer.data(), length))
+        return false;
+    m_bufferStart = offset;
+    m_bufferLength = length;
+    memcpy(dest, m_buffer.data(), count);
     return true;
 }
 
@@ -143,6 +164,7 @@ bool StubArchive::open(const std::wstring &path)
     case DirectoryError::NotOnThisDisk: return fail(L"This program's archive is damaged: its directory cannot be found.");
     case DirectoryError::DamagedEntry: return fail(L"This program's archive is damaged: a directory entry is broken.");
     }
+    m_entries.reserve(directory.entries.size());
     for (const DirectoryEntry &d : directory.entries) {
         const CentralHeader &h = d.header;
         StubEntry e;
@@ -160,6 +182,8 @@ bool StubArchive::open(const std::wstring &path)
         e.uncompressedSize = d.values.uncompressedSize;
         e.localHeaderOffset = d.localHeaderOffset;
         e.externalAttributes = h.externalAttributes;
+        if (h.method == kAesMethod)
+            readAesField(reinterpret_cast<const uint8_t *>(d.extra.data()), d.extra.size(), &e.aes);
         m_entries.push_back(std::move(e));
     }
     return true;

@@ -3,6 +3,8 @@
 // (also when a code signature follows it), with offsets shifted by the
 // writer or left relative to the archive's own start, Zip64 included.
 
+#include "WinZipAes.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -20,6 +22,7 @@ struct StubEntry {
     uint64_t uncompressedSize = 0;
     uint64_t localHeaderOffset = 0; // real offset in the file
     uint32_t externalAttributes = 0;
+    zipformat::AesField aes; // version 0 unless WinZip AES with a field we know
     bool isFolder() const { return !name.empty() && name.back() == L'/'; }
     bool encrypted() const { return flags & 1; }
 };
@@ -34,18 +37,24 @@ public:
     // The end of the program's own image: where the options header starts.
     uint64_t imageEnd() const { return m_imageEnd; }
 
+    // Small reads are served from one large buffer filled ahead: entries
+    // lie one after the other, so thousands of small ones cost a few reads.
     bool readAt(uint64_t offset, void *dest, size_t count) const;
     HANDLE handle() const { return m_file; }
 
 private:
     bool fail(const wchar_t *text);
     bool readImageLayout();
+    bool readFile(uint64_t offset, void *dest, size_t count) const;
 
     HANDLE m_file = INVALID_HANDLE_VALUE;
     uint64_t m_size = 0;
     uint64_t m_imageEnd = 0;
     uint64_t m_dataEnd = 0; // end of the file before any code signature
     std::vector<StubEntry> m_entries;
+    mutable std::vector<uint8_t> m_buffer;
+    mutable uint64_t m_bufferStart = 0;
+    mutable size_t m_bufferLength = 0;
     std::wstring m_error;
 };
 

@@ -12,9 +12,12 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -106,6 +109,10 @@ private slots:
     void damagedArchive_data();
     void damagedArchive();
     void wrongPasswordIsAnError();
+    void winZipAes_data();
+    void winZipAes();
+    void pathsPastTheOldLimit();
+    void unwritableFolderStopsAtOnce();
     void findsArchiveBeforeCodeSignature();
     void silentModeReturnsCommandExitCode();
     void commandRunsInExtractionFolder();
@@ -295,6 +302,91 @@ void TestStub::wrongPasswordIsAnError()
     QVERIFY2(r.err.contains(QStringLiteral("secret.txt")), qPrintable(r.err));
     QVERIFY(!QFile::exists(out + QStringLiteral("/secret.txt")));
     QVERIFY(QFile::exists(out + QStringLiteral("/text.txt")));
+}
+
+void TestStub::winZipAes_data()
+{
+    // Made by 7z (AE-2); aes-ae1.zip is the AES-192 one with its CRCs kept.
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("failed"); // entries neither extracted nor sound
+    const QStringList files{"data.bin", "docs/deep/empty.txt", "docs/notes.txt", "readme.txt"};
+    QTest::newRow("AES-256, deflated") << "aes256.zip" << "secret" << QStringList();
+    QTest::newRow("AES-128, stored") << "aes128-stored.zip" << "secret" << QStringList();
+    QTest::newRow("AES-192, AE-1") << "aes-ae1.zip" << "secret" << QStringList();
+    QTest::newRow("wrong password") << "aes256.zip" << "wrong" << files;
+    QTest::newRow("data changed, right password") << "aes-damaged.zip" << "secret" << QStringList{"readme.txt"};
+}
+
+void TestStub::winZipAes()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QString, password);
+    QFETCH(QStringList, failed);
+    // The files as 7z extracts them from a sound archive of the same tree.
+    const QString theirs = m_dir->filePath(QStringLiteral("theirs"));
+    QProcess sevenZip;
+    sevenZip.start(QStringLiteral("7z"), {QStringLiteral("x"), QStringLiteral("-y"), QStringLiteral("-psecret"),
+                                          QStringLiteral("-o") + theirs, Fixtures::path(QStringLiteral("aes192.zip"))});
+    QVERIFY(sevenZip.waitForFinished(60000) && sevenZip.exitCode() == 0);
+    for (const QString &name : failed)
+        QVERIFY(QFile::remove(theirs + '/' + name));
+    const QString exe = makeExe(Fixtures::path(fixture));
+    QVERIFY(!exe.isEmpty());
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"), password});
+    QCOMPARE(r.exitCode, failed.isEmpty() ? 0 : 1);
+    for (const QString &name : failed)
+        QVERIFY2(r.err.contains(QFileInfo(name).fileName()), qPrintable(r.err));
+    compareTrees(theirs, out);
+    r = runStub(exe, {QStringLiteral("-t"), QStringLiteral("-s"), QStringLiteral("-p"), password});
+    QCOMPARE(r.exitCode, failed.isEmpty() ? 0 : 1);
+}
+
+void TestStub::pathsPastTheOldLimit()
+{
+    // 3 x 100 characters below the folder: past the 260 of plain paths.
+    const QString name = QStringLiteral("%1/%2/%3.txt").arg(QString(100, 'a'), QString(100, 'b'), QString(96, 'c'));
+    const QString tree = m_dir->filePath(QStringLiteral("long"));
+    writeFile(tree + '/' + name, "deep down");
+    const QString archive = m_dir->filePath(QStringLiteral("long.zip"));
+    zip(tree, {QStringLiteral("-qr"), archive, QStringLiteral(".")});
+    const QString exe = makeExe(archive);
+    QVERIFY(!exe.isEmpty());
+    const QString out = m_dir->filePath(QStringLiteral("out"));
+    QVERIFY(windowsPath(out + '/' + name).size() > 300);
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out)});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    compareTrees(tree, out);
+}
+
+void TestStub::unwritableFolderStopsAtOnce()
+{
+    // A folder the user may not write into: the first refused write ends the
+    // run (so that it can start again elevated) and nothing is left behind.
+    // Root writes anywhere, so there the folder is made immutable instead.
+    const QString out = m_dir->filePath(QStringLiteral("locked"));
+    QVERIFY(QDir().mkpath(out));
+    const bool root = geteuid() == 0;
+    QProcess lock;
+    if (root) {
+        lock.start(QStringLiteral("chattr"), {QStringLiteral("+i"), out});
+        if (!lock.waitForFinished() || lock.exitCode() != 0)
+            QSKIP("running as root on a file system without immutable folders");
+    } else {
+        QVERIFY(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const auto unlock = qScopeGuard([&] {
+        if (root)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), out});
+        QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    const QString exe = makeExe(m_zip);
+    QVERIFY(!exe.isEmpty());
+    const Run r = runStub(exe, {QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out), QStringLiteral("-p"),
+                                QStringLiteral("pass word")});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(QDir(out).isEmpty(), qPrintable(QDir(out).entryList().join(',')));
 }
 
 void TestStub::findsArchiveBeforeCodeSignature()
@@ -507,7 +599,7 @@ void TestStub::shippedStubTakesIcons()
     QVERIFY(patched);
     QCOMPARE(patched->iconFile(0).mid(22), icon.mid(22));
     QCOMPARE(static_cast<unsigned char>(bytes[Fixtures::getU32(bytes, 60) + 24]), 0x0Bu); // PE32
-    QVERIFY(QFileInfo(kStub32).size() < 150 * 1024);
+    QVERIFY(QFileInfo(kStub32).size() < 200 * 1024);
 
     // Its manifest asks for no elevation, whatever the file is called.
     const QByteArray stub = Fixtures::readFile(kStub32);
@@ -524,6 +616,11 @@ void TestStub::shippedStubTakesIcons()
     }
     QVERIFY(manifest.contains("requestedExecutionLevel level=\"asInvoker\""));
     QVERIFY(manifest.contains("Microsoft.Windows.Common-Controls"));
+    // Long paths, and every Windows from 7 to 11 named (10 and 11 share one id).
+    QVERIFY(manifest.contains("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<"));
+    for (const char *windows : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                                "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+        QVERIFY2(manifest.contains(QByteArray("<supportedOS Id=\"{") + windows + "}\"/>"), windows);
     // One icon only: group 1 holding a single 744-byte image.
     QCOMPARE(pe->iconFile(0).size(), 766);
     QVERIFY(pe->iconFile(1).isEmpty());
