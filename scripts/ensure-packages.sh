@@ -9,7 +9,7 @@
 #   scripts/ensure-packages.sh fuzz    # plus clang's libFuzzer
 set -euo pipefail
 
-build=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev shared-mime-info zlib1g-dev python3 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev)
+build=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev shared-mime-info zlib1g-dev libssl-dev python3 g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev)
 package=(dpkg-dev file)
 test=("${package[@]}" zip unzip p7zip-full wine wine64 xvfb xdotool x11-apps imagemagick dosfstools desktop-file-utils)
 bench=(hyperfine time)

@@ -64,6 +64,8 @@ private slots:
     void existingFiles_data();
     void existingFiles();
     void encryptedEntries();
+    void winZipAes_data();
+    void winZipAes();
     void passwordAskedWhenMissing();
     void hostileNamesStayInside();
     void spannedSetIsJoinedFirst();
@@ -213,6 +215,53 @@ void TestExtract::encryptedEntries()
                             Fixtures::path(QStringLiteral("encrypted.zip")), QStringLiteral("-d"), theirs}), 0);
             compareTrees(theirs, out);
         }
+    }
+}
+
+void TestExtract::winZipAes_data()
+{
+    // Made by 7z (AE-2); aes-ae1.zip is the AES-192 one with its CRCs kept.
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QStringList>("failed"); // entries neither extracted nor sound
+    const QStringList files{"data.bin", "docs/deep/empty.txt", "docs/notes.txt", "readme.txt"};
+    QTest::newRow("AES-256, deflated") << "aes256.zip" << "secret" << QStringList();
+    QTest::newRow("AES-128, stored") << "aes128-stored.zip" << "secret" << QStringList();
+    QTest::newRow("AES-192, AE-1") << "aes-ae1.zip" << "secret" << QStringList();
+    QTest::newRow("wrong password") << "aes128-stored.zip" << "wrong" << files;
+    QTest::newRow("data changed, right password") << "aes-damaged.zip" << "secret" << QStringList{"readme.txt"};
+    QTest::newRow("bzip2 under AES") << "aes-bzip2.zip" << "secret" << QStringList{"docs/notes.txt", "readme.txt"};
+}
+
+void TestExtract::winZipAes()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QString, password);
+    QFETCH(QStringList, failed);
+    // The files as 7z extracts them from a sound archive of the same tree.
+    const QString theirs = m_dir->filePath(QStringLiteral("theirs"));
+    QProcess sevenZip;
+    sevenZip.start(QStringLiteral("7z"), {QStringLiteral("x"), QStringLiteral("-y"), QStringLiteral("-psecret"),
+                                          QStringLiteral("-o") + theirs, Fixtures::path(QStringLiteral("aes192.zip"))});
+    QVERIFY(sevenZip.waitForFinished(60000) && sevenZip.exitCode() == 0);
+    for (const QString &name : failed)
+        QVERIFY(QFile::remove(theirs + '/' + name));
+    for (const bool test : {false, true}) {
+        const QString ours = m_dir->filePath(test ? QStringLiteral("tested") : QStringLiteral("ours"));
+        QDir().mkpath(ours);
+        Setup s;
+        s.za.setZipFileName(Fixtures::path(fixture));
+        s.za.Password = password;
+        s.za.ExtrBaseDir = ours;
+        s.za.ExtrOptions = test ? ExtrOpts{ExtrTest} : ExtrOpts{ExtrDirNames};
+        s.za.setFSpecArgs({QStringLiteral("*.*")});
+        s.za.setPasswordReqCount(0);
+        s.za.ExtractEntries();
+        QCOMPARE(s.za.ProcessedCount, s.za.Count() - failed.size());
+        if (test)
+            QVERIFY(QDir(ours).isEmpty());
+        else
+            compareTrees(theirs, ours);
     }
 }
 

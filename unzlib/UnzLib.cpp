@@ -3,6 +3,7 @@
 // version. Progress, messages, questions (overwrite, password, CRC errors)
 // and skipped entries go back through the request's callback.
 
+#include "AesReader.h"
 #include "ArchiveReader.h"
 #include "DosTime.h"
 #include "LibraryCaller.h"
@@ -148,6 +149,7 @@ private:
     LibraryCaller m_caller;
     std::string m_password;
     std::vector<uint8_t> m_in, m_out;
+    AesReader m_aes;
 };
 
 int32_t Unzipper::run()
@@ -306,13 +308,42 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
         m_caller.message("damaged local header: " + e.pathName, 5);
         return Result::Failed;
     }
-    if (e.method != 0 && e.method != 8) {
+    // WinZip AES: method 99, the real method in the 0x9901 extra field.
+    const bool aes = e.method == kAesMethod;
+    AesField field;
+    // Bit 6: PKWARE's strong encryption, nothing we can read.
+    if ((e.flags & 0x40)
+        || (aes && (!e.encrypted()
+                || !readAesField(reinterpret_cast<const uint8_t *>(e.centralExtra.data()), e.centralExtra.size(), &field)))) {
+        m_caller.message("encryption not supported: " + e.pathName, 6);
+        return Result::Failed;
+    }
+    const uint16_t method = aes ? field.method : e.method;
+    if (method != 0 && method != 8) {
         m_caller.message("compression method not supported: " + e.pathName, 6);
         return Result::Failed;
     }
     uint64_t remaining = e.compressedSize;
     PkCrypt crypt(password);
-    if (e.encrypted()) {
+    if (aes) {
+        uint8_t head[16 + kAesVerifierLength];
+        const size_t headLength = field.saltLength() + kAesVerifierLength;
+        if (password.empty())
+            return Result::WrongPassword;
+        if (remaining < field.overhead() || !m_archive.readAt(at, head, headLength)) {
+            m_caller.message("data cut short: " + e.pathName, 5);
+            return Result::Failed;
+        }
+        switch (m_aes.start(field, password, head)) {
+        case AesReader::Start::Ready: break;
+        case AesReader::Start::WrongPassword: return Result::WrongPassword;
+        case AesReader::Start::Failed:
+            m_caller.message("AES decryption failed: " + e.pathName, 6);
+            return Result::Failed;
+        }
+        at += headLength;
+        remaining -= field.overhead();
+    } else if (e.encrypted()) {
         uint8_t header[12];
         if (password.empty() || remaining < 12 || !m_archive.readAt(at, header, sizeof header))
             return Result::WrongPassword;
@@ -324,7 +355,7 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
         remaining -= 12;
     }
     z_stream z {};
-    const bool deflated = e.method == 8;
+    const bool deflated = method == 8;
     if (deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK)
         return Result::Failed;
     // Buffers live as long as the run: thousands of small entries must not
@@ -362,7 +393,12 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
         }
         at += piece;
         remaining -= piece;
-        if (e.encrypted())
+        if (aes && !m_aes.decrypt(in.data(), piece)) {
+            m_caller.message("AES decryption failed: " + e.pathName, 6);
+            ok = false;
+            break;
+        }
+        if (e.encrypted() && !aes)
             crypt.decrypt(in.data(), piece);
         if (!deflated) {
             ok = emit(in.data(), piece);
@@ -392,13 +428,25 @@ Unzipper::Result Unzipper::inflateTo(const ArchiveEntry &e, int out, const std::
     *crc = static_cast<uint32_t>(running);
     if (!ok)
         return m_caller.stopped() ? Result::Stopped : Result::Failed;
+    if (aes) {
+        // The password passed the verifier; a code that does not match
+        // means the data was changed.
+        uint8_t mac[kAesMacLength];
+        if (!m_archive.readAt(at, mac, sizeof mac) || !m_aes.macMatches(mac)) {
+            m_caller.message("damaged data (its authentication code does not match): " + e.pathName, 5);
+            return Result::Failed;
+        }
+        // AE-2 stores no CRC: the code stands for it.
+        if (!field.checksCrc(e.crc32))
+            *crc = e.crc32;
+    }
     if (deflated && !finished) {
-        if (e.encrypted())
+        if (e.encrypted() && !aes)
             return Result::WrongPassword;
         m_caller.message("damaged data (the stream ends early): " + e.pathName, 5);
         return Result::Failed;
     }
-    if (e.encrypted() && *crc != e.crc32)
+    if (e.encrypted() && !aes && *crc != e.crc32)
         return Result::WrongPassword; // the check byte let a wrong password through
     return Result::Sound;
 }
