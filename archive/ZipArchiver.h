@@ -222,11 +222,12 @@ public:
     // ZipFileName itself. 0 on success, else a negative result code.
     int WriteSFX();
     // The listed entries the extractor stub cannot take, each with why: the
-    // stub inflates stored and deflated data under the traditional password
-    // scheme only. Empty when the whole archive comes out on Windows.
+    // stub inflates stored and deflated data, plain, under the traditional
+    // password scheme or under WinZip AES. Empty when the whole archive comes
+    // out on Windows.
     struct StubRefusal {
         QString FileName;
-        QString Reason; // "bzip2 compression", "AES encryption", ...
+        QString Reason; // "bzip2 compression", "strong encryption", ...
     };
     std::vector<StubRefusal> EntriesTheStubCannotExtract() const;
     // Why the stub cannot extract this entry, or empty when it can.

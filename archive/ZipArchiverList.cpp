@@ -5,6 +5,7 @@
 #include "CentralDirectoryReader.h"
 #include "OemCodePage.h"
 #include "VolumeProbe.h"
+#include "WinZipAes.h"
 #include "ZipMessages.h"
 
 #include <QFileInfo>
@@ -208,17 +209,24 @@ void TZipArchiver::readDirEntry(int index)
     entry.FileName = SlashToBackslash(decodeStoredText(rawName, header.flags));
     entry.Encrypted = (header.flags & kFlagEncrypted) != 0;
 
-    if (header.needsZip64()) {
-        // Sizes and offsets past 32 bits live in the Zip64 extra field; a
-        // header that lacks it keeps its stored values.
+    const bool aes = header.method == kAesMethod;
+    if (header.needsZip64() || aes) {
         QByteArray extra(header.extraLength, Qt::Uninitialized);
         readVolumes(extra.data(), extra.size(), 10201);
-        Zip64Values values;
-        resolveZip64(header, reinterpret_cast<const uint8_t *>(extra.constData()), extra.size(), &values);
-        entry.CompressedSize = values.compressedSize;
-        entry.UncompressedSize = values.uncompressedSize;
-        entry.LocalHeaderOffset = values.localHeaderOffset;
-        entry.DiskStart = values.diskStart;
+        const auto *fields = reinterpret_cast<const uint8_t *>(extra.constData());
+        if (header.needsZip64()) {
+            // Sizes and offsets past 32 bits live in the Zip64 extra field; a
+            // header that lacks it keeps its stored values.
+            Zip64Values values;
+            resolveZip64(header, fields, extra.size(), &values);
+            entry.CompressedSize = values.compressedSize;
+            entry.UncompressedSize = values.uncompressedSize;
+            entry.LocalHeaderOffset = values.localHeaderOffset;
+            entry.DiskStart = values.diskStart;
+        }
+        AesField field;
+        if (aes && readAesField(fields, extra.size(), &field))
+            entry.AesMethod = field.method;
     } else if (!InHandle.skip(header.extraLength)) {
         throw EZipArchiver::CreateById(10201, true);
     }

@@ -8,6 +8,7 @@
 #include "PendingFile.h"
 #include "SfxHeader.h"
 #include "SystemError.h"
+#include "WinZipAes.h"
 #include "ZipMessages.h"
 
 #include <QCoreApplication>
@@ -134,17 +135,12 @@ bool TZipArchiver::shiftFitsInOffsets(const EOCRecord &record, int64_t shift) co
         || fits(record.classic.centralDirOffset);
 }
 
-QString TZipArchiver::StubRefusalReason(const ZipDirEntry &entry)
+namespace {
+
+// The compression methods the stub lacks, by name; empty for the two it has.
+QString methodRefusal(int method)
 {
-    // Bit 6: PKWARE's strong encryption; the certificate-based schemes are
-    // nothing the stub knows.
-    if (entry.Flags & 0x0040)
-        return QStringLiteral("strong encryption");
-    // WinZip's AES puts 99 in the method field and the real method in its
-    // 0x9901 extra field; whatever that one is, the stub cannot decrypt.
-    if (entry.Method == 99)
-        return QStringLiteral("AES encryption");
-    switch (entry.Method) {
+    switch (method) {
     case 0:
     case 8: return QString();
     case 1: return QStringLiteral("shrink compression");
@@ -165,8 +161,24 @@ QString TZipArchiver::StubRefusalReason(const ZipDirEntry &entry)
     case 96: return QStringLiteral("JPEG compression");
     case 97: return QStringLiteral("WavPack compression");
     case 98: return QStringLiteral("PPMd compression");
-    default: return QStringLiteral("compression method %1").arg(entry.Method);
+    default: return QStringLiteral("compression method %1").arg(method);
     }
+}
+
+} // namespace
+
+QString TZipArchiver::StubRefusalReason(const ZipDirEntry &entry)
+{
+    // Bit 6: PKWARE's strong encryption; the certificate-based schemes are
+    // nothing the stub knows.
+    if (entry.Flags & 0x0040)
+        return QStringLiteral("strong encryption");
+    // WinZip's AES puts 99 in the method field and the real method in its
+    // 0x9901 extra field: the stub decrypts it when it can inflate what is
+    // under it.
+    if (entry.Method == zipformat::kAesMethod)
+        return entry.AesMethod < 0 ? QStringLiteral("AES encryption of an unknown kind") : methodRefusal(entry.AesMethod);
+    return methodRefusal(entry.Method);
 }
 
 std::vector<TZipArchiver::StubRefusal> TZipArchiver::EntriesTheStubCannotExtract() const

@@ -29,4 +29,7 @@ struct ZipDirEntry {
     QString FileName;    // converted, with "\" separators
     QString FileComment; // converted; empty when there is none
     bool Encrypted = false;
+    // WinZip AES (Method 99): the compression method under the encryption,
+    // from its 0x9901 extra field; -1 when that field is missing or unknown.
+    int AesMethod = -1;
 };

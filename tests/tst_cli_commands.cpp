@@ -1,6 +1,7 @@
 // mantole-cli list, test, extract, add and delete as a script meets them:
 // what they refuse to open, links, names a terminal cannot show, passwords
-// kept out of the process list, a failed add into a new executable.
+// kept out of the process list, WinZip AES, a failed add into a new
+// executable.
 
 #include "Fixtures.h"
 
@@ -113,6 +114,8 @@ private slots:
     void listShowsNamesSafely();
     void passwordSources_data();
     void passwordSources();
+    void winZipAes_data();
+    void winZipAes();
     void failedAddIntoNewExecutableLeavesNothing();
 
 private:
@@ -291,6 +294,37 @@ void TestCliCommands::passwordSources()
     QVERIFY2(r.exitCode == exitCode, r.err.constData());
     if (exitCode == 0)
         QCOMPARE(r.out, QByteArray("2 of 2 entries sound\n"));
+}
+
+void TestCliCommands::winZipAes_data()
+{
+    // 7z's archives of six entries (two folders, four files).
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QByteArray>("tested");
+    QTest::newRow("AES-256, right password") << "aes256.zip" << "secret" << QByteArray("6 of 6 entries sound\n");
+    QTest::newRow("AES-128 stored, right password") << "aes128-stored.zip" << "secret" << QByteArray("6 of 6 entries sound\n");
+    QTest::newRow("wrong password") << "aes256.zip" << "nope" << QByteArray("2 of 6 entries sound\n");
+}
+
+void TestCliCommands::winZipAes()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QString, password);
+    QFETCH(QByteArray, tested);
+    const bool right = tested.startsWith("6 of 6");
+    const QString archive = Fixtures::path(fixture);
+    Run r = cli({QStringLiteral("test"), archive, QStringLiteral("--password"), password}, m_dir->path());
+    QCOMPARE(r.exitCode, right ? 0 : 1);
+    QCOMPARE(r.out, tested);
+    r = cli({QStringLiteral("extract"), archive, QStringLiteral("--to"), QStringLiteral("out"), QStringLiteral("--password"),
+             password},
+            m_dir->path());
+    QCOMPARE(r.exitCode, right ? 0 : 1);
+    QCOMPARE(QFile::exists(m_dir->filePath(QStringLiteral("out/readme.txt"))), right);
+    if (right)
+        QCOMPARE(Fixtures::readFile(m_dir->filePath(QStringLiteral("out/readme.txt"))),
+                 QByteArray("Mantole test file\n").repeated(40));
 }
 
 void TestCliCommands::failedAddIntoNewExecutableLeavesNothing()
