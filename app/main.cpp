@@ -4,6 +4,8 @@
 #include "TWzdForm.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
 #include <QTimer>
 #include <QWindow>
 
@@ -29,6 +31,15 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("mantole"));
     // Module initialisation: the program's files are fixed before any window.
     const ProgramFolder paths = ProgramFolder::forApplication();
+    // The icon the menus and the desktop show, from the theme's copy in our
+    // folder; the desktop file name lets a Wayland desktop match the window
+    // with mantole.desktop.
+    QIcon icon;
+    const QDir theme(paths.folder + QStringLiteral("icons/hicolor"));
+    for (const QString &size : theme.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        icon.addFile(theme.filePath(size + QStringLiteral("/apps/mantole.png")));
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("mantole"));
     const QStringList arguments = application.arguments().mid(1);
     TWzdForm form(paths, nullptr, arguments);
     form.show();
