@@ -2,11 +2,17 @@
 # Silent extraction by the x86_64 stub under wine64, side by side with
 # unzip of the same archive: 20,000 small files, then a few large ones.
 # Target: at most 1.5x unzip's time for the small files, no slower than
-# unzip for the large ones.
+# unzip for the large ones. A third line, "Wine floor", writes the same
+# files with nothing but CreateFileW/WriteFile/CloseHandle (WineFileFloor.cpp):
+# what any Windows program pays under this Wine, which the stub cannot go
+# below.
 #   bench/stub-small-files.sh [FILES] [LARGE_MIB] [RUNS]
 # BIN names the folder holding mantole-cli and SfxStub64.bin (build/bin).
+# The archives and the output go to TMPDIR (/tmp); TMPDIR=/dev/shm takes
+# the disk out of the comparison.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 files=${1:-20000}
 large_mib=${2:-200}
 runs=${3:-3}
@@ -21,9 +27,10 @@ export WINEPREFIX=${WINEPREFIX:-$(dirname "$bin")/tests/wineprefix}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 tests/wine-prefix.sh "$WINEPREFIX"
 work=$(mktemp -d "${TMPDIR:-/tmp}/mantole-stub-bench-XXXXXX")
-# A wineserver kept alive across runs, so only the extraction is timed.
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+# A wineserver kept alive across runs (one already running stays as it is),
+# so only the extraction is timed; it ends on its own a minute after.
+wineserver -p60 2>/dev/null || true
+trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 # Small files of 1 to 4 KiB of text, 100 to a folder.
@@ -50,16 +57,20 @@ done
 rm -rf small large
 for name in small large; do
     "$bin/mantole-cli" to-exe "$name.zip" --stub "$bin/SfxStub64.bin" --output "$name.exe" > /dev/null
+    python3 -c "import sys, zipfile; [print(i.file_size, i.filename) for i in zipfile.ZipFile(sys.argv[1]).infolist()]" \
+        "$name.zip" > "$name.list"
 done
+x86_64-w64-mingw32-g++ -std=c++20 -O2 -municode -static "$root/bench/WineFileFloor.cpp" -o floor.exe
 ls -l small.zip large.zip
 
 for name in small large; do
     echo
     echo "== $name.zip: $(unzip -Z1 "$name.zip" | wc -l) entries"
-    hyperfine --runs "$runs" --export-markdown "$name.md" \
+    hyperfine --warmup 1 --runs "$runs" --export-markdown "$name.md" \
         --prepare "rm -rf out; sync" \
         -n "unzip -q" "unzip -q $name.zip -d out" \
-        -n "wine SfxStub64 -s" "wine $name.exe -s -d out"
+        -n "wine SfxStub64 -s" "wine $name.exe -s -d out" \
+        -n "Wine floor" "wine floor.exe out $name.list"
     cat "$name.md"
     # The stub's result is unzip's.
     rm -rf out ref
