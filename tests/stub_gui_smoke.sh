@@ -37,7 +37,7 @@ wait_for_window() { # name, what
     timeout 60 xdotool search --sync --name "$1" >/dev/null || { echo "FAIL: $2 did not appear"; exit 1; }
     sleep 1
 }
-shot() { import -window root "$shots/$1.png"; echo "screenshot $shots/$1.png"; }
+shot() { import -window root "$shots/stub-smoke-$1.png"; echo "screenshot $shots/stub-smoke-$1.png"; }
 
 wine "$work/target/photos.exe" >/dev/null 2>&1 &
 wait_for_window "$title" "the message box"
