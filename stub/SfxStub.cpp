@@ -507,8 +507,10 @@ void reportProblems(const App &app, const ExtractResult &result, bool testing)
     if (failed > 3)
         first += L", ...";
     const size_t tried = static_cast<size_t>(result.extracted + result.skipped) + failed;
-    const std::wstring count = testing ? say(Text::ReportTestFailed, {decimal(failed)})
-                                       : say(Text::ReportFailed, {decimal(failed), decimal(tried)});
+    const bool one = failed == 1;
+    const std::wstring count = testing ? say(one ? Text::ReportTestFailedOne : Text::ReportTestFailed, {decimal(failed)})
+                                       : say(one ? Text::ReportFailedOne : Text::ReportFailed,
+                                             {decimal(failed), decimal(tried)});
     if (app.switches.silent) {
         writeStd(STD_ERROR_HANDLE, count + L" " + say(Text::ReportWhy, {why}) + L"\r\n" + list);
         return;
@@ -686,6 +688,31 @@ bool showProgress(App &app, uint64_t done, uint64_t total, const std::wstring &e
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES;
 }
 
+// Whether the first folder to make on the way to the folder is refused for
+// lack of rights (a new folder under C:\Program Files): the first write
+// would then fail for a missing folder, not for the rights. The probe
+// leaves nothing behind; an existing folder is left to the first write.
+bool folderRefused(std::wstring folder)
+{
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    std::wstring missing;
+    while (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        missing = folder;
+        const size_t cut = folder.find_last_of(L"\\/");
+        if (cut == std::wstring::npos || cut < 2)
+            break;
+        folder.resize(cut);
+    }
+    if (missing.empty())
+        return false;
+    if (CreateDirectoryW(missing.c_str(), nullptr)) {
+        RemoveDirectoryW(missing.c_str());
+        return false;
+    }
+    return GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 // Extracts with the settings in app; returns the exit code. Sets
 // backToChoice when nothing was extracted and the user may pick another
 // folder.
@@ -705,7 +732,10 @@ int extract(App &app)
         extractor.progress = [&app](uint64_t done, uint64_t total, const std::wstring &entry) {
             return showProgress(app, done, total, entry);
         };
-    app.result = extractor.run(app.selected, false);
+    app.result = ExtractResult();
+    app.result.accessDenied = folderRefused(app.folder);
+    if (!app.result.accessDenied)
+        app.result = extractor.run(app.selected, false);
     if (app.result.accessDenied) {
         extractor.removeCreated();
         if (app.switches.silent) {
@@ -825,7 +855,9 @@ void showArchiveSize(HWND dialog, const App &app)
         files += e.isFolder() ? 0 : 1;
         bytes += e.uncompressedSize;
     }
-    SetDlgItemTextW(dialog, IDC_CURRENT, say(Text::ArchiveHolds, {decimal(files), sizeText(bytes)}).c_str());
+    SetDlgItemTextW(dialog, IDC_CURRENT,
+                    say(files == 1 ? Text::ArchiveHoldsOne : Text::ArchiveHolds, {decimal(files), sizeText(bytes)})
+                        .c_str());
 }
 
 void initMainDialog(HWND dialog, App &app)

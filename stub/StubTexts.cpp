@@ -101,6 +101,9 @@ const char *const kTexts[][5] = {
     // ArchiveHolds
     {"%1 files, %2 in all", "%1 fichiers, %2 au total", "%1 Dateien, insgesamt %2", "%1 file, %2 in tutto",
      "%1 archivos, %2 en total"},
+    // ArchiveHoldsOne
+    {"1 file, %2 in all", "1 fichier, %2 au total", "1 Datei, insgesamt %2", "1 file, %2 in tutto",
+     "1 archivo, %2 en total"},
     // ConfirmCancel
     {"Stop extracting? The files extracted so far will be removed.",
      "Arrêter l'extraction ? Les fichiers déjà extraits seront supprimés.",
@@ -117,9 +120,16 @@ const char *const kTexts[][5] = {
     {"%1 of %2 files could not be extracted.", "%1 fichiers sur %2 n'ont pas pu être extraits.",
      "%1 von %2 Dateien konnten nicht entpackt werden.", "Impossibile estrarre %1 file su %2.",
      "No se pudieron extraer %1 de %2 archivos."},
+    // ReportFailedOne
+    {"One file of %2 could not be extracted.", "Un fichier sur %2 n'a pas pu être extrait.",
+     "Eine von %2 Dateien konnte nicht entpackt werden.", "Impossibile estrarre un file su %2.",
+     "No se pudo extraer un archivo de %2."},
     // ReportTestFailed
     {"%1 files failed the test.", "%1 fichiers ont échoué au test.", "%1 Dateien haben den Test nicht bestanden.",
      "%1 file non hanno superato il test.", "%1 archivos no superaron la prueba."},
+    // ReportTestFailedOne
+    {"One file failed the test.", "Un fichier a échoué au test.", "Eine Datei hat den Test nicht bestanden.",
+     "Un file non ha superato il test.", "Un archivo no superó la prueba."},
     // ReportFirst
     {"For example: %1", "Par exemple : %1", "Zum Beispiel: %1", "Per esempio: %1", "Por ejemplo: %1"},
     // ReportWhy

@@ -38,10 +38,13 @@ enum class Text {
     CommandFailed,     // %1 command
     Extracting,        // %1 entry
     ArchiveHolds,      // %1 count, %2 size
+    ArchiveHoldsOne,   // %2 size
     ConfirmCancel,
     CancelledRemoved,  // %1 count
     ReportFailed,      // %1 count failed, %2 count tried
+    ReportFailedOne,   // %2 count tried
     ReportTestFailed,  // %1 count
+    ReportTestFailedOne,
     ReportFirst,       // %1 the first few names
     ReportWhy,         // %1 the reasons
     ReportFullList,

@@ -87,6 +87,7 @@ ends_with() { # code, what
     shot "not-ended"
     fail "$2 (the executable did not end)"
 }
+temp_folders() { find "$prefix/drive_c/users" -maxdepth 6 -type d -name 'sfx*' 2>/dev/null | wc -l; }
 make_exe() { # zip, exe, options...
     local zip=$1 exe=$2
     shift 2
@@ -280,6 +281,19 @@ run_language() {
     key Return
     ends_with 0 "extracting after browsing failed"
     [ -f "$w/browse/Demo/readme.txt" ] || fail "the folder changed when nothing was picked"
+
+    # The temporary folder: the window shows the run's own new folder in
+    # %TEMP%, which is gone again once the window is cancelled.
+    local before
+    before=$(temp_folders)
+    make_exe "$work/small.zip" "$w/temp.exe" --title "Temp $lang" --temp-folder
+    start "$w/temp.exe"
+    wait_for "Temp $lang" "the window"
+    shot window-temp-folder
+    [ "$(temp_folders)" = $((before + 1)) ] || fail "no folder of its own in the temporary folder"
+    key Escape
+    ends_with 2 "Escape in the window is not a cancel"
+    [ "$(temp_folders)" = "$before" ] || fail "the temporary folder was left"
 
     # The help, in a message box when there is no console: started by
     # Wine's start, it has none.

@@ -180,9 +180,9 @@ void TestStubWindows::problemsWordedInTheUserLanguage_data()
     QTest::addColumn<QString>("summary");
     QTest::addColumn<QString>("wrongPassword");
     QTest::addColumn<QString>("damaged");
-    QTest::newRow("English") << "en_US.UTF-8" << "1 of 4 files could not be extracted" << "Wrong password: secret.txt"
+    QTest::newRow("English") << "en_US.UTF-8" << "One file of 4 could not be extracted" << "Wrong password: secret.txt"
                              << "Damaged";
-    QTest::newRow("French") << "fr_FR.UTF-8" << "1 fichiers sur 4 n'ont pas pu être extraits"
+    QTest::newRow("French") << "fr_FR.UTF-8" << "Un fichier sur 4 n'a pas pu être extrait"
                             << "Mot de passe incorrect : secret.txt" << "endommagées";
 }
 
@@ -210,9 +210,12 @@ void TestStubWindows::problemsWordedInTheUserLanguage()
 void TestStubWindows::refusedFolderIsOneLine_data()
 {
     QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("below");
     QTest::addColumn<QString>("said");
-    QTest::newRow("English") << "en_US.UTF-8" << "Access denied: cannot write into ";
-    QTest::newRow("French") << "fr_FR.UTF-8" << "Accès refusé : impossible d'écrire dans ";
+    QTest::newRow("English") << "en_US.UTF-8" << "" << "Access denied: cannot write into ";
+    QTest::newRow("French") << "fr_FR.UTF-8" << "" << "Accès refusé : impossible d'écrire dans ";
+    QTest::newRow("a new folder to make inside it") << "en_US.UTF-8" << "/Demo/sub"
+                                                    << "Access denied: cannot write into ";
 }
 
 void TestStubWindows::refusedFolderIsOneLine()
@@ -222,6 +225,7 @@ void TestStubWindows::refusedFolderIsOneLine()
     // anywhere, so as root the Wine server runs without the right to
     // override file permissions.
     QFETCH(QString, locale);
+    QFETCH(QString, below);
     QFETCH(QString, said);
     const QString exe = makeExe(QStringLiteral("demo.exe"));
     QVERIFY(!exe.isEmpty());
@@ -238,14 +242,15 @@ void TestStubWindows::refusedFolderIsOneLine()
                   QStringLiteral("-dac_override,-dac_read_search"), QStringLiteral("--")};
         stopWineServer();
     }
-    const Run r = runWine({exe, QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(folder)}, locale, asUser);
+    const Run r = runWine({exe, QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(folder + below)}, locale,
+                          asUser);
     if (!asUser.isEmpty())
         stopWineServer();
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(r.exitCode, 1);
     const QStringList lines = r.err.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1);
-    QVERIFY2(lines[0].startsWith(said + windowsPath(folder)), qPrintable(lines[0]));
+    QVERIFY2(lines[0].startsWith(said + windowsPath(folder + below)), qPrintable(lines[0]));
     QVERIFY(QDir(folder).isEmpty());
 }
 
