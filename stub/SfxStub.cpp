@@ -738,7 +738,8 @@ int extract(App &app)
         app.result = extractor.run(app.selected, false);
     if (app.result.accessDenied) {
         extractor.removeCreated();
-        if (app.switches.silent) {
+        // Silent, or already started again with the rights: say it once.
+        if (app.switches.silent || app.switches.atOnce) {
             tell(app, say(Text::AccessDeniedSilent, {app.folder}));
             return kError;
         }

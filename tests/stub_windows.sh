@@ -264,8 +264,18 @@ run_language() {
     closed "the offer of administrator rights"
     sleep 1
     [ ! -s "$work/rc" ] || fail "the window closed after No"
-    key Escape
-    ends_with 2 "Escape after refusing administrator rights is not a cancel"
+    shot access-denied-back
+    # Yes starts it again with the "runas" verb, the choices on its command
+    # line; Wine gives it no more rights, so that run says why it failed,
+    # and its exit code is the first one's.
+    key Return
+    wait_for "Denied $lang" "the offer of administrator rights" 2
+    key Return
+    closed "the offer of administrator rights"
+    wait_for "Denied $lang" "the restarted run's message" 2
+    shot access-denied-restarted
+    key Return
+    ends_with 1 "the restarted run's exit code is not passed on"
 
     # Browse starts at the proposed folder (Wine's dialog opens the drive
     # only); nothing picked, the folder stays.
