@@ -1159,7 +1159,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     App app;
     app.switches = parseSwitches();
     if (!app.switches.bad.empty()) {
-        app.switches.silent = true;
+        app.switches.silent = hasConsole(); // else a box: started from a shortcut, nobody reads a console
         tell(app, say(Text::UnknownSwitch, {app.switches.bad}));
         return kError;
     }
