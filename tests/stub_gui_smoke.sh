@@ -33,9 +33,15 @@ xvfb=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
 
+# Polls rather than "search --sync": a window that closes during the search
+# makes xdotool fail with BadWindow, which is no reason to give up.
 wait_for_window() { # name, what
-    timeout 60 xdotool search --sync --name "$1" >/dev/null || { echo "FAIL: $2 did not appear"; exit 1; }
-    sleep 1
+    for _ in $(seq 600); do
+        xdotool search --name "$1" >/dev/null 2>&1 && { sleep 1; return; }
+        sleep 0.1
+    done
+    echo "FAIL: $2 did not appear"
+    exit 1
 }
 shot() { import -window root "$shots/stub-smoke-$1.png"; echo "screenshot $shots/stub-smoke-$1.png"; }
 
