@@ -34,7 +34,7 @@ ProgramFolder ProgramFolder::forFolder(const QString &folder, const QString &use
     f.folder = withSlash(QDir::cleanPath(folder));
     f.defaultIconFile = f.folder + QStringLiteral("icones.dll");
     f.defaultPictureFile = f.folder + QStringLiteral("matrix.gif");
-    const bool portable = canWrite(f.folder);
+    const bool portable = canWrite(f.folder) && !QFileInfo::exists(f.folder + QLatin1String(kInstalledMark));
     const QString settingsFolder = portable ? f.folder : withSlash(userConfig);
     f.iniFileName = settingsFolder + QStringLiteral("MANTOLE.INI");
     f.tmpDir = (portable ? f.folder : withSlash(userCache)) + QStringLiteral("tmp/");

@@ -25,6 +25,9 @@ foreach(page velmorak velmorak_d velmorak_e velmorak_i velmorak_s)
 endforeach()
 list(TRANSFORM program_files PREPEND ${bin}/)
 install(FILES ${program_files} DESTINATION ${MANTOLE_PROGRAM_DIR})
+# The mark of an installed copy: settings go to each user's folders, also
+# for root, who could write here.
+install(FILES ${PROJECT_SOURCE_DIR}/data/mantole.installed DESTINATION ${MANTOLE_PROGRAM_DIR})
 # The icon, in the program folder for the per-user menu entries, and in the
 # system's theme.
 install(DIRECTORY ${bin}/icons DESTINATION ${MANTOLE_PROGRAM_DIR})

@@ -54,7 +54,7 @@ fi
 program="$prefix/lib/mantole"
 for file in mantole mantole-cli mantole-shell libziplib.so libunzlib.so SfxStub.bin icones.dll matrix.gif \
             11.wav error.wav french.lgn english.lgn deutsch.lgn italiano.lgn espanol.lgn velmorak.html \
-            velmorak_e.html icons/hicolor/48x48/apps/mantole.png; do
+            velmorak_e.html icons/hicolor/48x48/apps/mantole.png mantole.installed; do
     [ -f "$program/$file" ] || fail "$program/$file is missing"
 done
 for file in SfxStub64.bin tmp MANTOLE.INI; do
@@ -107,4 +107,13 @@ for exe in "$@"; do [ "$exe" != demo.exe ] && made=$exe; done
 "$cli" info "$made" > /dev/null || fail "mantole-cli info $made"
 "$cli" to-zip "$made" --keep --output shell-back.zip > /dev/null || fail "mantole-cli to-zip $made"
 cmp original.zip shell-back.zip || fail "the archive inside $made is not the original"
+
+# The wizard of an installed copy keeps its settings and working folder in
+# the user's folders, even where it could write its own (as root can).
+MANTOLE_EXIT_AFTER_SHOW=1 ASAN_OPTIONS=detect_leaks=0 "$prefix/bin/mantole" demo.zip > wizard.txt 2>&1 \
+    || fail "the installed wizard did not start: $(cat wizard.txt)"
+[ -f "$XDG_CONFIG_HOME/mantole/MANTOLE.INI" ] || fail "the wizard kept no settings in $XDG_CONFIG_HOME/mantole"
+for file in MANTOLE.INI tmp; do
+    [ ! -e "$program/$file" ] || fail "the wizard wrote $program/$file"
+done
 echo "ok: $mode"

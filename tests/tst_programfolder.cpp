@@ -1,5 +1,6 @@
 // Where the wizard keeps its settings and working copies: beside the
-// program when that folder can be written, else in the user's folders.
+// program when that folder can be written and is no installed copy, else in
+// the user's folders.
 
 #include "ProgramFolder.h"
 
@@ -17,6 +18,7 @@ class TestProgramFolder : public QObject {
 private slots:
     void portableFolder();
     void readOnlyFolder();
+    void installedCopy();
 };
 
 void TestProgramFolder::portableFolder()
@@ -55,6 +57,20 @@ void TestProgramFolder::readOnlyFolder()
     // What ships with the program is still read from beside it.
     QCOMPARE(f.defaultIconFile, program + QStringLiteral("/icones.dll"));
     QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void TestProgramFolder::installedCopy()
+{
+    // Writable (as for root under /usr/lib), but marked as installed.
+    QTemporaryDir dir;
+    QFile mark(dir.filePath(QLatin1String(ProgramFolder::kInstalledMark)));
+    QVERIFY(mark.open(QIODevice::WriteOnly));
+    mark.close();
+    const ProgramFolder f = ProgramFolder::forFolder(dir.path(), dir.filePath(QStringLiteral("config/mantole")),
+                                                     dir.filePath(QStringLiteral("cache/mantole")));
+    QCOMPARE(f.iniFileName, dir.filePath(QStringLiteral("config/mantole/MANTOLE.INI")));
+    QCOMPARE(f.tmpDir, dir.filePath(QStringLiteral("cache/mantole/tmp/")));
+    QCOMPARE(f.defaultIconFile, dir.filePath(QStringLiteral("icones.dll")));
 }
 
 QTEST_GUILESS_MAIN(TestProgramFolder)
