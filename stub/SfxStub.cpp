@@ -46,6 +46,7 @@ struct Switches {
     std::wstring command;
     std::wstring selection; // -i: index ranges, or @file holding them
     std::wstring password;
+    std::wstring passwordFile; // -k: a file holding the password, removed once read
     std::wstring bad; // an unknown switch
 };
 
@@ -157,7 +158,8 @@ Switches parseSwitches()
             continue;
         }
         const wchar_t letter = towlower(a[1]);
-        const bool takesValue = letter == L'd' || letter == L'p' || letter == L'o' || letter == L'i' || letter == L'c';
+        const bool takesValue = letter == L'd' || letter == L'p' || letter == L'o' || letter == L'i' || letter == L'c'
+            || letter == L'k';
         if (takesValue && i + 1 >= count) {
             s.bad = a;
             continue;
@@ -175,6 +177,7 @@ Switches parseSwitches()
             s.hasFolder = true;
             break;
         case L'p': s.password = args[++i]; break;
+        case L'k': s.passwordFile = args[++i]; break;
         case L'c':
             s.command = args[++i];
             s.hasCommand = true;
@@ -560,17 +563,23 @@ std::wstring selectionRanges(const std::vector<bool> &selected)
     return out;
 }
 
-std::wstring readTextFile(const std::wstring &path)
+std::string readFileBytes(const std::wstring &path)
 {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return std::wstring();
+        return std::string();
     std::string bytes;
     char buffer[4096];
     DWORD got = 0;
     while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
         bytes.append(buffer, got);
     CloseHandle(file);
+    return bytes;
+}
+
+std::wstring readTextFile(const std::wstring &path)
+{
+    const std::string bytes = readFileBytes(path);
     return std::wstring(bytes.begin(), bytes.end()); // digits, commas and dashes only
 }
 
@@ -640,8 +649,15 @@ int restartElevated(App &app)
         }
         parameters += L" -i " + quoteArgument(ranges);
     }
-    if (!app.switches.password.empty())
-        parameters += L" -p " + quoteArgument(app.switches.password);
+    // The password goes through a file of the user's own temporary folder:
+    // a command line can be read by other programs and lands in audit logs.
+    std::wstring keyFile;
+    if (!app.switches.password.empty()) {
+        keyFile = userTempFolder() + L"sfx" + hex(GetCurrentProcessId()) + L"-key.txt";
+        if (!writeTextFile(keyFile, app.switches.password))
+            return -1;
+        parameters += L" -k " + quoteArgument(keyFile);
+    }
     if (app.command != app.options.command)
         parameters += L" -c " + quoteArgument(app.command);
     const std::wstring self = ownPath();
@@ -667,6 +683,8 @@ int restartElevated(App &app)
     }
     if (!listFile.empty())
         DeleteFileW(listFile.c_str());
+    if (!keyFile.empty())
+        DeleteFileW(keyFile.c_str());
     return code;
 }
 
@@ -1158,6 +1176,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 
     App app;
     app.switches = parseSwitches();
+    if (!app.switches.passwordFile.empty()) {
+        app.switches.password = decodeText(readFileBytes(app.switches.passwordFile), true, CP_ACP);
+        DeleteFileW(app.switches.passwordFile.c_str());
+    }
     if (!app.switches.bad.empty()) {
         app.switches.silent = hasConsole(); // else a box: started from a shortcut, nobody reads a console
         tell(app, say(Text::UnknownSwitch, {app.switches.bad}));

@@ -274,6 +274,11 @@ void TestStubWindows::restartSwitchesKeepChoices_data()
                                                        QStringLiteral("cmd.exe /c copy ><readme.txt \"><ran it.txt\"")}
                                         << QStringList{QStringLiteral("readme.txt"), QStringLiteral("ran it.txt")}
                                         << QStringList{QStringLiteral("secret.txt")} << QByteArray("mine\n");
+    // KEYFILE: a file holding the password, which the run removes.
+    QTest::newRow("the password from a file")
+        << QStringList{QStringLiteral("-k"), QStringLiteral("KEYFILE"), QStringLiteral("-o"), QStringLiteral("never")}
+        << QStringList{QStringLiteral("readme.txt"), QStringLiteral("secret.txt")} << QStringList{}
+        << QByteArray("mine\n");
 }
 
 void TestStubWindows::restartSwitchesKeepChoices()
@@ -288,7 +293,13 @@ void TestStubWindows::restartSwitchesKeepChoices()
     const QString out = m_dir->filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkpath(out + QStringLiteral("/docs")));
     QVERIFY(Fixtures::write(out + QStringLiteral("/docs/notes.txt"), "mine\n"));
+    const QString keyFile = m_dir->filePath(QStringLiteral("key.txt"));
+    if (const qsizetype at = switches.indexOf(QStringLiteral("KEYFILE")); at >= 0) {
+        QVERIFY(Fixtures::write(keyFile, "right"));
+        switches[at] = windowsPath(keyFile);
+    }
     const Run r = runWine(QStringList{exe, QStringLiteral("-s"), QStringLiteral("-d"), windowsPath(out)} + switches);
+    QVERIFY2(!QFile::exists(keyFile), "the password file was left behind");
     QCOMPARE(r.exitCode, switches.contains(QStringLiteral("-c")) ? 0 : 5);
     for (const QString &name : present)
         QVERIFY2(QFile::exists(out + '/' + name), qPrintable(name));
