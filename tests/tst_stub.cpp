@@ -6,6 +6,7 @@
 #include "Fixtures.h"
 #include "PeImage.h"
 #include "ScriptedHost.h"
+#include "WineRun.h"
 #include "ZipArchiver.h"
 
 #include <QDir>
@@ -24,33 +25,13 @@ namespace {
 const QString kStub64 = QStringLiteral(MANTOLE_BIN_DIR "/SfxStub64.bin");
 const QString kStub32 = QStringLiteral(MANTOLE_BIN_DIR "/SfxStub.bin");
 
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-QString windowsPath(const QString &path)
-{
-    return QStringLiteral("Z:") + QString(path).replace('/', '\\');
-}
+using Run = WineRun;
 
 Run runStub(const QString &exe, const QStringList &args, const QString &workingFolder = QString())
 {
-    QProcess wine;
-    if (!workingFolder.isEmpty())
-        wine.setWorkingDirectory(workingFolder);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(MANTOLE_WINE_PREFIX));
-    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
-    env.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
-    env.remove(QStringLiteral("DISPLAY"));
-    wine.setProcessEnvironment(env);
-    wine.start(QStringLiteral("wine"), QStringList{exe} + args);
-    if (!wine.waitForFinished(120000))
-        wine.kill();
-    return {wine.exitStatus() == QProcess::NormalExit ? wine.exitCode() : -1,
-            QString::fromUtf8(wine.readAllStandardOutput()), QString::fromUtf8(wine.readAllStandardError())};
+    WineOptions options;
+    options.workingFolder = workingFolder;
+    return runUnderWine(QStringList{exe} + args, options);
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -137,8 +118,7 @@ private:
 
 void TestStub::initTestCase()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty()
-        || !QFile::exists(QStringLiteral(MANTOLE_WINE_PREFIX "/system.reg")))
+    if (!wineReady())
         QSKIP("wine is not installed; ./test.sh installs it");
     if (QStandardPaths::findExecutable(QStringLiteral("zip")).isEmpty())
         QSKIP("zip is not installed; ./test.sh installs it");

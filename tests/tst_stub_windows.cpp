@@ -7,6 +7,7 @@
 
 #include "../stub/FolderChoice.h"
 #include "Fixtures.h"
+#include "WineRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,41 +20,14 @@
 
 namespace {
 
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
+using Run = WineRun;
 
-QString windowsPath(const QString &path)
-{
-    return QStringLiteral("Z:") + QString(path).replace('/', '\\');
-}
-
-QProcessEnvironment wineEnvironment(const QString &locale)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("WINEPREFIX"), QStringLiteral(MANTOLE_WINE_PREFIX));
-    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
-    env.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("LANGUAGE"));
-    env.insert(QStringLiteral("LC_ALL"), locale);
-    return env;
-}
-
-// Runs the program under wine; `prefix` goes in front of wine (setpriv).
+// Runs the program under wine in the given language; `prefix` goes in front
+// of wine (setpriv).
 Run runWine(const QStringList &args, const QString &locale = QStringLiteral("en_US.UTF-8"),
             const QStringList &prefix = {})
 {
-    QProcess wine;
-    wine.setProcessEnvironment(wineEnvironment(locale));
-    const QStringList command = prefix + QStringList{QStringLiteral("wine")} + args;
-    wine.start(command.first(), command.mid(1));
-    if (!wine.waitForFinished(120000))
-        wine.kill();
-    return {wine.exitStatus() == QProcess::NormalExit ? wine.exitCode() : -1,
-            QString::fromUtf8(wine.readAllStandardOutput()), QString::fromUtf8(wine.readAllStandardError())};
+    return runUnderWine(args, WineOptions{locale, QString(), prefix});
 }
 
 void stopWineServer()
@@ -104,8 +78,7 @@ private:
 
 void TestStubWindows::initTestCase()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty()
-        || !QFile::exists(QStringLiteral(MANTOLE_WINE_PREFIX "/system.reg")))
+    if (!wineReady())
         QSKIP("wine is not installed; ./test.sh installs it");
     if (QStandardPaths::findExecutable(QStringLiteral("zip")).isEmpty())
         QSKIP("zip is not installed; ./test.sh installs it");
