@@ -57,6 +57,12 @@ size_t rootLength(const std::wstring &path)
     return at;
 }
 
+bool isFolder(const wchar_t *path)
+{
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 Problem folderProblem()
 {
     return GetLastError() == ERROR_ACCESS_DENIED ? Problem::AccessDenied : Problem::CannotCreateFolder;
@@ -248,8 +254,15 @@ ExtractResult Extractor::run(const std::vector<bool> &selected, bool testOnly)
         for (size_t i = rootLength(folder); i < folder.size(); ++i)
             if (folder[i] == L'\\') {
                 folder[i] = 0;
-                if (CreateDirectoryW(folder.c_str(), nullptr))
+                if (CreateDirectoryW(folder.c_str(), nullptr)) {
                     m_created.push_back(folder.c_str());
+                } else if (GetLastError() == ERROR_ACCESS_DENIED && !isFolder(folder.c_str())) {
+                    // A new folder where the user may not make one (under
+                    // C:\Program Files): every write would fail for a
+                    // missing folder, so stop here and say it is the rights.
+                    result.accessDenied = true;
+                    return result;
+                }
                 folder[i] = L'\\';
             }
     }

@@ -624,6 +624,13 @@ bool writeTextFile(const std::wstring &path, const std::wstring &text)
     return ok;
 }
 
+// A file of the user's temporary folder through which this run hands
+// something over to the run it starts again.
+std::wstring handOverFile(const wchar_t *what)
+{
+    return userTempFolder() + L"sfx" + hex(GetCurrentProcessId()) + L"-" + what + L".txt";
+}
+
 // Starts this program again with administrator rights, extracting at once
 // with the user's choices: folder, overwrite rule, selected files, password
 // and command. Waits for it; returns its exit code, or -1 when it did not
@@ -642,7 +649,7 @@ int restartElevated(App &app)
         // A command line holds 32,767 characters: a long selection goes
         // through a file.
         if (ranges.size() > 8000) {
-            listFile = userTempFolder() + L"sfx" + hex(GetCurrentProcessId()) + L"-selection.txt";
+            listFile = handOverFile(L"selection");
             if (!writeTextFile(listFile, ranges))
                 return -1;
             ranges = L"@" + listFile;
@@ -653,7 +660,7 @@ int restartElevated(App &app)
     // a command line can be read by other programs and lands in audit logs.
     std::wstring keyFile;
     if (!app.switches.password.empty()) {
-        keyFile = userTempFolder() + L"sfx" + hex(GetCurrentProcessId()) + L"-key.txt";
+        keyFile = handOverFile(L"key");
         if (!writeTextFile(keyFile, app.switches.password))
             return -1;
         parameters += L" -k " + quoteArgument(keyFile);
@@ -706,31 +713,6 @@ bool showProgress(App &app, uint64_t done, uint64_t total, const std::wstring &e
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES;
 }
 
-// Whether the first folder to make on the way to the folder is refused for
-// lack of rights (a new folder under C:\Program Files): the first write
-// would then fail for a missing folder, not for the rights. The probe
-// leaves nothing behind; an existing folder is left to the first write.
-bool folderRefused(std::wstring folder)
-{
-    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
-        folder.pop_back();
-    std::wstring missing;
-    while (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        missing = folder;
-        const size_t cut = folder.find_last_of(L"\\/");
-        if (cut == std::wstring::npos || cut < 2)
-            break;
-        folder.resize(cut);
-    }
-    if (missing.empty())
-        return false;
-    if (CreateDirectoryW(missing.c_str(), nullptr)) {
-        RemoveDirectoryW(missing.c_str());
-        return false;
-    }
-    return GetLastError() == ERROR_ACCESS_DENIED;
-}
-
 // Extracts with the settings in app; returns the exit code. Sets
 // backToChoice when nothing was extracted and the user may pick another
 // folder.
@@ -750,10 +732,7 @@ int extract(App &app)
         extractor.progress = [&app](uint64_t done, uint64_t total, const std::wstring &entry) {
             return showProgress(app, done, total, entry);
         };
-    app.result = ExtractResult();
-    app.result.accessDenied = folderRefused(app.folder);
-    if (!app.result.accessDenied)
-        app.result = extractor.run(app.selected, false);
+    app.result = extractor.run(app.selected, false);
     if (app.result.accessDenied) {
         extractor.removeCreated();
         // Silent, or already started again with the rights: say it once.
