@@ -162,7 +162,7 @@ public:
     void StringGrid1DblClick(const QModelIndex &index);
     void Test();
     void AddClick();
-    void ZipAdd(const QString &specification);
+    void ZipAdd(const QString &fileSpec);
     void Delete();
     // The command line, drops, keys, menus and help.
     void GestionParametres(const QStringList &arguments);

@@ -86,9 +86,9 @@ void TWzdForm::dropFiles(const QStringList &files)
             EdZipFn->setText(file);
         if (currentPage() == paView) {
             // A folder brings all its files.
-            const QString specification =
+            const QString fileSpec =
                 QFileInfo(file).isDir() ? AddBackslash(file) + QStringLiteral("*.*") : file;
-            ZipAdd(specification);
+            ZipAdd(fileSpec);
         }
     }
     FillContentsGrid();

@@ -174,14 +174,14 @@ void TWzdForm::AddClick()
         ZipAdd(chosen);
 }
 
-void TWzdForm::ZipAdd(const QString &specification)
+void TWzdForm::ZipAdd(const QString &fileSpec)
 {
     if (m_za->ZipFileName().isEmpty()) {
         m_dialogs->error(this, pageText(*m_lg, "Msg_OpenZipFirst", "Error - open a zip file first"));
         return;
     }
     if (!m_dialogs->confirm(this, languageMessage(QStringLiteral("Msg_AddThisFile")) + QStringLiteral("[ ")
-                                      + specification + QStringLiteral(" ]")))
+                                      + fileSpec + QStringLiteral(" ]")))
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_za->AddCompLevel = CompressionLevel;
@@ -190,7 +190,7 @@ void TWzdForm::ZipAdd(const QString &specification)
         m_za->AddOptions.insert(AddDirNames);
     if (QFileInfo::exists(m_za->ZipFileName()))
         m_za->AddOptions.insert(AddUpdate);
-    m_za->setFSpecArgs({specification});
+    m_za->setFSpecArgs({fileSpec});
     {
         LibraryProgress progress(this, true);
         m_za->AddFiles();
